@@ -1,0 +1,35 @@
+#include "TfmMain.h"
+#include "errorreport.h"
+
+#include <QApplication>
+
+namespace {
+// Exceptions that escape an event handler end up here; they are reported and
+// the program goes on.
+class Application : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception &e) {
+            reportError(e);
+        } catch (...) {
+            reportUnknownError();
+        }
+        return false;
+    }
+};
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    Application app(argc, argv);
+    app.setApplicationDisplayName(QStringLiteral("Ostrel"));
+    TfmMain window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDateTime>
+
+#include <functional>
+
+// The one source of the wall clock. Tests replace it to check midnight
+// roll-over, the charge time and default file names without waiting.
+namespace Clock {
+
+using Source = std::function<QDateTime()>;
+
+QDateTime now();
+
+// Time of day as a fraction of a day (0 at midnight, 0.5 at noon), the form
+// in which the charge clock keeps its origin.
+double timeOfDay();
+
+// Replaces the source; an empty function restores the system clock.
+void setSource(Source source);
+
+} // namespace Clock

@@ -1,0 +1,50 @@
+#include "dialogs.h"
+
+#include <QApplication>
+
+namespace {
+std::unique_ptr<Dialogs> &current()
+{
+    static std::unique_ptr<Dialogs> d;
+    return d;
+}
+
+QMessageBox::Icon toQt(Dialogs::Icon icon)
+{
+    switch (icon) {
+    case Dialogs::Icon::Information: return QMessageBox::Information;
+    case Dialogs::Icon::Warning: return QMessageBox::Warning;
+    case Dialogs::Icon::Critical: return QMessageBox::Critical;
+    case Dialogs::Icon::Question: return QMessageBox::Question;
+    case Dialogs::Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
+Dialogs &Dialogs::instance()
+{
+    if (!current())
+        current() = std::make_unique<WidgetDialogs>();
+    return *current();
+}
+
+void Dialogs::install(std::unique_ptr<Dialogs> dialogs)
+{
+    current() = std::move(dialogs);
+}
+
+void WidgetDialogs::message(QWidget *parent, const QString &text, Icon icon)
+{
+    QMessageBox box(toQt(icon), QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                    parent);
+    box.exec();
+}
+
+QMessageBox::StandardButton WidgetDialogs::question(QWidget *parent, const QString &text,
+                                                    QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text, buttons,
+                    parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}

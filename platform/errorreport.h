@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+
+#include <exception>
+#include <utility>
+
+// The general error report: an error that escapes a handler is shown with its
+// text in a message box and the program goes on.
+void reportError(const std::exception &e);
+void reportUnknownError();
+
+// Runs `fn`, reporting any exception instead of letting it cross a Qt frame.
+template <typename Fn, typename... Args>
+void runGuarded(Fn &&fn, Args &&...args)
+{
+    try {
+        fn(std::forward<Args>(args)...);
+    } catch (const std::exception &e) {
+        reportError(e);
+    } catch (...) {
+        reportUnknownError();
+    }
+}
+
+// The one way handlers are connected: the handler runs under the general
+// error report.
+template <typename Sender, typename Signal, typename Fn>
+QMetaObject::Connection connectHandler(Sender *sender, Signal signal, const QObject *context,
+                                       Fn fn)
+{
+    return QObject::connect(sender, signal, context,
+                            [fn = std::move(fn)](auto &&...args) mutable {
+                                runGuarded(fn, std::forward<decltype(args)>(args)...);
+                            });
+}
