@@ -1,0 +1,808 @@
+#include "CPort.h"
+
+#include "ComDevice.h"
+#include "ComThread.h"
+#include "errorreport.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cerrno>
+
+// ---------------------------------------------------------------- errors
+
+namespace {
+
+std::vector<QString> &errorTexts()
+{
+    static std::vector<QString> texts = {
+        QStringLiteral("Unable to open com port"),
+        QStringLiteral("WriteFile function failed"),
+        QStringLiteral("ReadFile function failed"),
+        QStringLiteral("Invalid Async parameter"),
+        QStringLiteral("PurgeComm function failed"),
+        QStringLiteral("Unable to get async status"),
+        QStringLiteral("SetCommState function failed"),
+        QStringLiteral("SetCommTimeouts failed"),
+        QStringLiteral("SetupComm function failed"),
+        QStringLiteral("ClearCommError function failed"),
+        QStringLiteral("GetCommModemStatus function failed"),
+        QStringLiteral("EscapeCommFunction function failed"),
+        QStringLiteral("TransmitCommChar function failed"),
+        QStringLiteral("Cannot set property while connected"),
+        QStringLiteral("EnumPorts function failed"),
+        QStringLiteral("Failed to store settings"),
+        QStringLiteral("Failed to load settings"),
+        QStringLiteral("Link (un)registration failed"),
+        QStringLiteral("Cannot change led state if ComPort is selected"),
+        QStringLiteral("Cannot wait for event if event thread is created"),
+        QStringLiteral("WaitForEvent method failed"),
+        QStringLiteral("A component is linked to OnRxBuf event"),
+        QStringLiteral("Registry error"),
+    };
+    return texts;
+}
+
+std::function<QString()> &errorSuffix()
+{
+    static std::function<QString()> suffix = [] {
+        return QStringLiteral(" (win error code: %d)");
+    };
+    return suffix;
+}
+
+std::string errorMessage(int code, int winCode)
+{
+    QString text = comErrorText(code);
+    if (winCode != -1)
+        text += errorSuffix()().replace(QLatin1String("%d"), QString::number(winCode));
+    return text.toStdString();
+}
+
+} // namespace
+
+QString comErrorText(int code)
+{
+    const auto &texts = errorTexts();
+    if (code < 1 || code > static_cast<int>(texts.size()))
+        return QString();
+    return texts[static_cast<size_t>(code - 1)];
+}
+
+void setComErrorTexts(const std::vector<QString> &texts)
+{
+    if (texts.size() == errorTexts().size())
+        errorTexts() = texts;
+}
+
+void setComErrorSuffix(std::function<QString()> suffix)
+{
+    errorSuffix() = std::move(suffix);
+}
+
+EComPort::EComPort(int code, int winCode)
+    : std::runtime_error(errorMessage(code, winCode)), Code(code), WinCode(winCode)
+{
+}
+
+int baudRateValue(TBaudRate rate)
+{
+    static constexpr int values[] = {0,     110,   300,   600,    1200,   2400,   4800,  9600,
+                                     14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    return values[rate];
+}
+
+// --------------------------------------------------------- settings groups
+
+void TComParity::setBits(TParityBits v)
+{
+    if (v != bits_) {
+        bits_ = v;
+        port_->ApplyLineSettings();
+    }
+}
+
+void TComParity::setCheck(bool v)
+{
+    if (v != check_) {
+        check_ = v;
+        port_->ApplyLineSettings();
+    }
+}
+
+void TComParity::setReplace(bool v)
+{
+    if (v != replace_) {
+        replace_ = v;
+        port_->ApplyLineSettings();
+    }
+}
+
+void TComParity::setReplaceChar(char v)
+{
+    if (v != replaceChar_) {
+        replaceChar_ = v;
+        port_->ApplyLineSettings();
+    }
+}
+
+void TComParity::Assign(const TComParity &o)
+{
+    bits_ = o.bits_;
+    check_ = o.check_;
+    replace_ = o.replace_;
+    replaceChar_ = o.replaceChar_;
+    port_->ApplyLineSettings();
+}
+
+template <typename T>
+void TComFlowControl::set(T &field, T v)
+{
+    if (v != field) {
+        field = v;
+        port_->ApplyLineSettings();
+    }
+}
+
+void TComFlowControl::setOutCTSFlow(bool v) { set(outCTSFlow_, v); }
+void TComFlowControl::setOutDSRFlow(bool v) { set(outDSRFlow_, v); }
+void TComFlowControl::setControlDTR(TDTRFlowControl v) { set(controlDTR_, v); }
+void TComFlowControl::setControlRTS(TRTSFlowControl v) { set(controlRTS_, v); }
+void TComFlowControl::setXonXoffOut(bool v) { set(xonXoffOut_, v); }
+void TComFlowControl::setXonXoffIn(bool v) { set(xonXoffIn_, v); }
+void TComFlowControl::setDSRSensitivity(bool v) { set(dsrSensitivity_, v); }
+void TComFlowControl::setTxContinueOnXoff(bool v) { set(txContinueOnXoff_, v); }
+void TComFlowControl::setXonChar(char v) { set(xonChar_, v); }
+void TComFlowControl::setXoffChar(char v) { set(xoffChar_, v); }
+
+TFlowControl TComFlowControl::FlowControl() const
+{
+    const bool xon = xonXoffIn_ || xonXoffOut_;
+    const bool bothXon = xonXoffIn_ && xonXoffOut_;
+    if (controlRTS_ == rtsHandshake && outCTSFlow_ && !xon)
+        return fcHardware;
+    if (controlRTS_ == rtsDisable && !outCTSFlow_ && bothXon)
+        return fcSoftware;
+    if (controlRTS_ == rtsDisable && !outCTSFlow_ && !xon)
+        return fcNone;
+    return fcCustom;
+}
+
+void TComFlowControl::setFlowControl(TFlowControl v)
+{
+    if (v != fcCustom) {
+        controlRTS_ = rtsDisable;
+        outCTSFlow_ = false;
+        xonXoffIn_ = false;
+        xonXoffOut_ = false;
+        if (v == fcHardware) {
+            controlRTS_ = rtsHandshake;
+            outCTSFlow_ = true;
+        } else if (v == fcSoftware) {
+            xonXoffIn_ = true;
+            xonXoffOut_ = true;
+        }
+    }
+    port_->ApplyLineSettings();
+}
+
+void TComFlowControl::Assign(const TComFlowControl &o)
+{
+    outCTSFlow_ = o.outCTSFlow_;
+    outDSRFlow_ = o.outDSRFlow_;
+    controlDTR_ = o.controlDTR_;
+    controlRTS_ = o.controlRTS_;
+    xonXoffOut_ = o.xonXoffOut_;
+    xonXoffIn_ = o.xonXoffIn_;
+    dsrSensitivity_ = o.dsrSensitivity_;
+    txContinueOnXoff_ = o.txContinueOnXoff_;
+    xonChar_ = o.xonChar_;
+    xoffChar_ = o.xoffChar_;
+    port_->ApplyLineSettings();
+}
+
+void TComTimeouts::set(int &field, int v)
+{
+    if (v != field) {
+        field = v;
+        port_->ApplyTimeouts();
+    }
+}
+
+void TComTimeouts::setReadInterval(int v) { set(readInterval_, v); }
+void TComTimeouts::setReadTotalMultiplier(int v) { set(readTotalMultiplier_, v); }
+void TComTimeouts::setReadTotalConstant(int v) { set(readTotalConstant_, v); }
+void TComTimeouts::setWriteTotalMultiplier(int v) { set(writeTotalMultiplier_, v); }
+void TComTimeouts::setWriteTotalConstant(int v) { set(writeTotalConstant_, v); }
+
+void TComTimeouts::Assign(const TComTimeouts &o)
+{
+    readInterval_ = o.readInterval_;
+    readTotalMultiplier_ = o.readTotalMultiplier_;
+    readTotalConstant_ = o.readTotalConstant_;
+    writeTotalMultiplier_ = o.writeTotalMultiplier_;
+    writeTotalConstant_ = o.writeTotalConstant_;
+    port_->ApplyTimeouts();
+}
+
+void TComBuffer::set(int &field, int v)
+{
+    if (v > 0 && v % 2 == 1)
+        --v; // the driver wants even queue sizes
+    if (v != field) {
+        field = v;
+        port_->ApplyBufferSizes();
+    }
+}
+
+void TComBuffer::setInputSize(int v) { set(inputSize_, v); }
+void TComBuffer::setOutputSize(int v) { set(outputSize_, v); }
+
+void TComBuffer::Assign(const TComBuffer &o)
+{
+    inputSize_ = o.inputSize_;
+    outputSize_ = o.outputSize_;
+    port_->ApplyBufferSizes();
+}
+
+// -------------------------------------------------------------- the port
+
+TCustomComPort::TCustomComPort(QObject *owner) : QObject(owner) {}
+
+TCustomComPort::~TCustomComPort()
+{
+    try {
+        Close();
+    } catch (...) {
+        // Nothing can be reported from a destructor; the device is released
+        // below all the same.
+    }
+    thread_.reset();
+    retiring_.clear();
+    device_.reset();
+}
+
+QString TCustomComPort::devicePath(const QString &port)
+{
+    if (port.startsWith(QLatin1Char('/')))
+        return port;
+    static const QRegularExpression com(QStringLiteral("^COM([0-9]+)$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const auto m = com.match(port);
+    if (m.hasMatch() && m.captured(1).toInt() >= 1)
+        return QStringLiteral("/dev/ttyS%1").arg(m.captured(1).toInt() - 1);
+    return QStringLiteral("/dev/") + port;
+}
+
+bool TCustomComPort::Connected() const
+{
+    return connected_;
+}
+
+void TCustomComPort::setConnected(bool v)
+{
+    if (loading_) {
+        connected_ = v;
+        return;
+    }
+    if (v == connected_)
+        return;
+    if (v)
+        Open();
+    else
+        Close();
+}
+
+void TCustomComPort::setBaudRate(TBaudRate v)
+{
+    if (v != baudRate_) {
+        baudRate_ = v;
+        ApplyLineSettings();
+    }
+}
+
+void TCustomComPort::setCustomBaudRate(int v)
+{
+    if (v != customBaudRate_) {
+        customBaudRate_ = v;
+        ApplyLineSettings();
+    }
+}
+
+void TCustomComPort::setPort(const QString &v)
+{
+    if (v == port_)
+        return;
+    port_ = v;
+    if (connected_ && !loading_) {
+        Close();
+        Open();
+    }
+}
+
+void TCustomComPort::setParity(const TComParity &v) { parity_.Assign(v); }
+
+void TCustomComPort::setStopBits(TStopBits v)
+{
+    if (v != stopBits_) {
+        stopBits_ = v;
+        ApplyLineSettings();
+    }
+}
+
+void TCustomComPort::setDataBits(TDataBits v)
+{
+    if (v != dataBits_) {
+        dataBits_ = v;
+        ApplyLineSettings();
+    }
+}
+
+void TCustomComPort::setDiscardNull(bool v)
+{
+    if (v != discardNull_) {
+        discardNull_ = v;
+        ApplyLineSettings();
+    }
+}
+
+void TCustomComPort::setEventChar(char v)
+{
+    if (v != eventChar_) {
+        eventChar_ = v;
+        ApplyLineSettings();
+    }
+}
+
+void TCustomComPort::setBuffer(const TComBuffer &v) { buffer_.Assign(v); }
+void TCustomComPort::setFlowControl(const TComFlowControl &v) { flowControl_.Assign(v); }
+void TCustomComPort::setTimeouts(const TComTimeouts &v) { timeouts_.Assign(v); }
+
+void TCustomComPort::setSyncMethod(TSyncMethod v)
+{
+    if (v == syncMethod_)
+        return;
+    if (connected_)
+        throw EComPort(14);
+    syncMethod_ = v;
+}
+
+// ------------------------------------------------------- open and close
+
+void TCustomComPort::Open()
+{
+    if (connected_)
+        return;
+    DoBeforeOpen();
+    OpenDevice();
+    connected_ = true;
+    try {
+        ApplySettings();
+    } catch (...) {
+        CloseDevice();
+        connected_ = false;
+        throw;
+    }
+    ++generation_;
+    if (!events_.empty())
+        thread_ = std::make_unique<TComThread>(this, device_, events_, syncMethod_, generation_);
+    // The after-open sequence.
+    forEachLink([this](TComLink &l) {
+        if (l.OnConn)
+            l.OnConn(this, true);
+    });
+    DoAfterOpen();
+    reportLineSignals();
+}
+
+void TCustomComPort::Close()
+{
+    closeSequence(false);
+}
+
+void TCustomComPort::closeSequence(bool deadDevice)
+{
+    if (!connected_)
+        return;
+    forEachLink([this](TComLink &l) {
+        if (l.OnCTSChange)
+            l.OnCTSChange(this, false);
+    });
+    forEachLink([this](TComLink &l) {
+        if (l.OnDSRChange)
+            l.OnDSRChange(this, false);
+    });
+    forEachLink([this](TComLink &l) {
+        if (l.OnRLSDChange)
+            l.OnRLSDChange(this, false);
+    });
+    DoCTSChange(false);
+    DoDSRChange(false);
+    DoRLSDChange(false);
+    DoBeforeClose();
+    if (int err = device_->purge(true, false); err && !deadDevice)
+        throw EComPort(5, err);
+    if (thread_) {
+        thread_->stop();
+        if (thread_->joinPending())
+            retiring_.push_back(std::move(thread_));
+        thread_.reset();
+    }
+    CloseDevice();
+    connected_ = false;
+    forEachLink([this](TComLink &l) {
+        if (l.OnConn)
+            l.OnConn(this, false);
+    });
+    DoAfterClose();
+}
+
+void TCustomComPort::closeAfterDeviceLost(unsigned generation)
+{
+    if (generation != generation_ || !connected_)
+        return;
+    runGuarded([this] { closeSequence(true); });
+}
+
+void TCustomComPort::serveDeliveries()
+{
+    if (thread_)
+        thread_->serveHandOver();
+    for (auto &t : retiring_)
+        t->serveHandOver();
+}
+
+void TCustomComPort::reapRetired()
+{
+    retiring_.clear(); // each joins its thread, which has been told to stop
+}
+
+void TCustomComPort::OpenDevice()
+{
+    device_ = std::make_shared<ComDevice>(devicePath(port_));
+}
+
+void TCustomComPort::CloseDevice()
+{
+    if (device_) {
+        // A retiring event thread may still hold the device for a moment;
+        // the port is free for the next open all the same.
+        device_->releaseClaim();
+        device_.reset();
+    }
+}
+
+// ------------------------------------------------------------ applying
+
+bool TCustomComPort::canApply() const
+{
+    return connected_ && device_ && updateCount_ == 0 && !loading_;
+}
+
+void TCustomComPort::ApplySettings()
+{
+    ApplyBufferSizes();
+    ApplyLineSettings();
+    ApplyTimeouts();
+}
+
+void TCustomComPort::ApplyLineSettings()
+{
+    if (!canApply())
+        return;
+    LineConfig c;
+    c.baud = baudRate_ == brCustom ? customBaudRate_ : baudRateValue(baudRate_);
+    c.dataBits = 5 + static_cast<int>(dataBits_);
+    c.parity = parity_.Bits();
+    c.stopBits = stopBits_;
+    c.parityCheck = parity_.Check();
+    c.outCtsFlow = flowControl_.OutCTSFlow();
+    c.rtsHandshake = flowControl_.ControlRTS() == rtsHandshake;
+    c.dtr = flowControl_.ControlDTR();
+    c.rts = flowControl_.ControlRTS();
+    c.xonXoffOut = flowControl_.XonXoffOut();
+    c.xonXoffIn = flowControl_.XonXoffIn();
+    c.xonChar = flowControl_.XonChar();
+    c.xoffChar = flowControl_.XoffChar();
+    c.discardNull = discardNull_;
+    c.eventChar = eventChar_;
+    if (int err = device_->applyLine(c))
+        throw EComPort(7, err);
+}
+
+void TCustomComPort::ApplyTimeouts()
+{
+    if (!canApply())
+        return;
+    // Passed on bit for bit: -1 is "all bits set", no interval limit.
+    TimeoutConfig t;
+    t.readInterval = static_cast<std::uint32_t>(timeouts_.ReadInterval());
+    t.readMultiplier = static_cast<std::uint32_t>(timeouts_.ReadTotalMultiplier());
+    t.readConstant = static_cast<std::uint32_t>(timeouts_.ReadTotalConstant());
+    t.writeMultiplier = static_cast<std::uint32_t>(timeouts_.WriteTotalMultiplier());
+    t.writeConstant = static_cast<std::uint32_t>(timeouts_.WriteTotalConstant());
+    if (int err = device_->applyTimeouts(t))
+        throw EComPort(8, err);
+}
+
+void TCustomComPort::ApplyBufferSizes()
+{
+    if (!canApply())
+        return;
+    if (int err = device_->applyBufferSizes(buffer_.InputSize(), buffer_.OutputSize()))
+        throw EComPort(9, err);
+}
+
+void TCustomComPort::BeginUpdate()
+{
+    ++updateCount_;
+}
+
+void TCustomComPort::EndUpdate()
+{
+    if (updateCount_ <= 0)
+        return;
+    if (--updateCount_ == 0)
+        ApplySettings();
+}
+
+void TCustomComPort::BeginLoading()
+{
+    loading_ = true;
+}
+
+void TCustomComPort::EndLoading()
+{
+    loading_ = false;
+    Loaded();
+}
+
+void TCustomComPort::Loaded()
+{
+    if (!connected_)
+        return;
+    connected_ = false;
+    try {
+        Open();
+    } catch (const std::exception &e) {
+        reportError(e);
+    }
+}
+
+// ------------------------------------------------------------- transfers
+
+int TCustomComPort::Read(void *buffer, int count)
+{
+    if (!device_)
+        throw EComPort(3, EBADF);
+    const auto r = device_->read(static_cast<char *>(buffer), count);
+    if (r.error)
+        throw EComPort(3, r.error);
+    if (device_->queueSize() == 0)
+        forEachLink([this](TComLink &l) {
+            if (l.OnRx)
+                l.OnRx(this, false);
+        });
+    return r.count;
+}
+
+int TCustomComPort::Write(const void *buffer, int count)
+{
+    if (!device_)
+        throw EComPort(2, EBADF);
+    forEachLink([this](TComLink &l) {
+        if (l.OnTx)
+            l.OnTx(this, true);
+    });
+    const auto r = device_->write(static_cast<const char *>(buffer), count);
+    if (r.error)
+        throw EComPort(2, r.error);
+    forEachLink([&](TComLink &l) {
+        if (l.OnTxBuf)
+            l.OnTxBuf(this, static_cast<const char *>(buffer), r.count);
+    });
+    return r.count;
+}
+
+int TCustomComPort::QueuedInputCount()
+{
+    if (!device_)
+        throw EComPort(10, EBADF);
+    int err = 0;
+    const int n = device_->queued(&err);
+    if (err)
+        throw EComPort(10, err);
+    return n;
+}
+
+TComSignals TCustomComPort::LineSignals()
+{
+    if (!device_)
+        throw EComPort(11, EBADF);
+    unsigned bits = 0;
+    if (int err = device_->modemStatus(&bits))
+        throw EComPort(11, err);
+    TComSignals s;
+    if (bits & msCTS)
+        s.insert(csCTS);
+    if (bits & msDSR)
+        s.insert(csDSR);
+    if (bits & msRing)
+        s.insert(csRing);
+    if (bits & msRLSD)
+        s.insert(csRLSD);
+    return s;
+}
+
+TComErrors TCustomComPort::TakeLineErrors()
+{
+    if (!device_)
+        throw EComPort(10, EBADF);
+    const unsigned f = device_->takeErrors();
+    TComErrors e;
+    if (f & ceFrameFlag)
+        e.insert(ceFrame);
+    if ((f & ceParityFlag) && parity_.Check())
+        e.insert(ceRxParity);
+    if (f & ceOverrunFlag)
+        e.insert(ceOverrun);
+    if (f & ceRxOverFlag)
+        e.insert(ceRxOver);
+    if (f & ceTxFullFlag)
+        e.insert(ceTxFull);
+    if (f & ceBreakFlag)
+        e.insert(ceBreak);
+    if (f & ceIOFlag)
+        e.insert(ceIO);
+    if (f & ceModeFlag)
+        e.insert(ceMode);
+    return e;
+}
+
+// ----------------------------------------------------------------- links
+
+void TCustomComPort::AttachLink(TComLink *link)
+{
+    if (!link || std::find(links_.begin(), links_.end(), link) != links_.end())
+        throw EComPort(18);
+    links_.push_back(link);
+    hasBufferLink_ = std::any_of(links_.begin(), links_.end(),
+                                 [](TComLink *l) { return bool(l->OnRxBuf); });
+}
+
+void TCustomComPort::DetachLink(TComLink *link)
+{
+    const auto it = std::find(links_.begin(), links_.end(), link);
+    if (it == links_.end())
+        throw EComPort(18);
+    links_.erase(it);
+    hasBufferLink_ = std::any_of(links_.begin(), links_.end(),
+                                 [](TComLink *l) { return bool(l->OnRxBuf); });
+}
+
+template <typename Fn>
+void TCustomComPort::forEachLink(Fn fn)
+{
+    // A handler may detach its link; walk a copy and skip the detached.
+    const std::vector<TComLink *> links = links_;
+    for (TComLink *l : links)
+        if (std::find(links_.begin(), links_.end(), l) != links_.end())
+            fn(*l);
+}
+
+// ------------------------------------------------------ event handling
+
+void TCustomComPort::handleEvents(TComEvents events)
+{
+    if (events.contains(evError)) {
+        const TComErrors errors = TakeLineErrors();
+        if (!errors.empty())
+            DoError(errors);
+    }
+    if (events.contains(evRxChar)) {
+        int count = QueuedInputCount();
+        if (count > 0)
+            forEachLink([this](TComLink &l) {
+                if (l.OnRx)
+                    l.OnRx(this, true);
+            });
+        if (count > 0 && !(rxCharEnabled_ && !hasBufferLink_)) {
+            std::vector<char> buffer;
+            bool read = false;
+            auto readOnce = [&] {
+                if (read)
+                    return;
+                buffer.resize(static_cast<size_t>(count));
+                Read(buffer.data(), count);
+                DoRxBuf(buffer.data(), count);
+                read = true;
+            };
+            forEachLink([&](TComLink &l) {
+                if (l.OnRxBuf) {
+                    readOnce();
+                    l.OnRxBuf(this, buffer.data(), count);
+                }
+            });
+            if (!read && !rxCharEnabled_)
+                readOnce();
+            if (read)
+                count = 0;
+        }
+        if (count > 0)
+            DoRxChar(count);
+    }
+    if (events.contains(evTxEmpty)) {
+        forEachLink([this](TComLink &l) {
+            if (l.OnTx)
+                l.OnTx(this, false);
+        });
+        forEachLink([this](TComLink &l) {
+            if (l.OnTxEmpty)
+                l.OnTxEmpty(this);
+        });
+        DoTxEmpty();
+    }
+    if (events.contains(evBreak))
+        DoBreak();
+    if (events.contains(evRing)) {
+        forEachLink([this](TComLink &l) {
+            if (l.OnRing)
+                l.OnRing(this);
+        });
+        DoRing();
+    }
+    if (events.contains(evCTS)) {
+        const bool on = LineSignals().contains(csCTS);
+        forEachLink([&](TComLink &l) {
+            if (l.OnCTSChange)
+                l.OnCTSChange(this, on);
+        });
+        DoCTSChange(on);
+    }
+    if (events.contains(evDSR)) {
+        const bool on = LineSignals().contains(csDSR);
+        forEachLink([&](TComLink &l) {
+            if (l.OnDSRChange)
+                l.OnDSRChange(this, on);
+        });
+        DoDSRChange(on);
+    }
+    if (events.contains(evRxFlag)) {
+        forEachLink([this](TComLink &l) {
+            if (l.OnRxFlag)
+                l.OnRxFlag(this);
+        });
+        DoRxFlag();
+    }
+    if (events.contains(evRLSD)) {
+        const bool on = LineSignals().contains(csRLSD);
+        forEachLink([&](TComLink &l) {
+            if (l.OnRLSDChange)
+                l.OnRLSDChange(this, on);
+        });
+        DoRLSDChange(on);
+    }
+    if (events.contains(evRx80Full))
+        DoRx80Full();
+}
+
+void TCustomComPort::reportLineSignals()
+{
+    handleEvents({evCTS, evDSR, evRLSD});
+}
+
+void TCustomComPort::DoAfterOpen() { if (OnAfterOpen) OnAfterOpen(this); }
+void TCustomComPort::DoAfterClose() { if (OnAfterClose) OnAfterClose(this); }
+void TCustomComPort::DoBeforeOpen() { if (OnBeforeOpen) OnBeforeOpen(this); }
+void TCustomComPort::DoBeforeClose() { if (OnBeforeClose) OnBeforeClose(this); }
+void TCustomComPort::DoRxChar(int count) { if (OnRxChar) OnRxChar(this, count); }
+void TCustomComPort::DoRxBuf(const char *b, int n) { if (OnRxBuf) OnRxBuf(this, b, n); }
+void TCustomComPort::DoTxEmpty() { if (OnTxEmpty) OnTxEmpty(this); }
+void TCustomComPort::DoBreak() { if (OnBreak) OnBreak(this); }
+void TCustomComPort::DoRing() { if (OnRing) OnRing(this); }
+void TCustomComPort::DoCTSChange(bool on) { if (OnCTSChange) OnCTSChange(this, on); }
+void TCustomComPort::DoDSRChange(bool on) { if (OnDSRChange) OnDSRChange(this, on); }
+void TCustomComPort::DoRLSDChange(bool on) { if (OnRLSDChange) OnRLSDChange(this, on); }
+void TCustomComPort::DoRxFlag() { if (OnRxFlag) OnRxFlag(this); }
+void TCustomComPort::DoError(TComErrors errors) { if (OnError) OnError(this, errors); }
+void TCustomComPort::DoRx80Full() { if (OnRx80Full) OnRx80Full(this); }

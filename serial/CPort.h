@@ -1,0 +1,400 @@
+#pragma once
+
+// The serial port component: one serial device with its line settings,
+// opened and closed on the GUI thread, with a background thread that waits
+// for line events and hands them to the GUI thread.
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+enum TBaudRate {
+    brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
+    br56000, br57600, br115200, br128000, br256000
+};
+enum TStopBits { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
+enum TDataBits { dbFive, dbSix, dbSeven, dbEight };
+enum TParityBits { prNone, prOdd, prEven, prMark, prSpace };
+enum TDTRFlowControl { dtrDisable, dtrEnable, dtrHandshake };
+enum TRTSFlowControl { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
+enum TFlowControl { fcHardware, fcSoftware, fcNone, fcCustom };
+enum TComEvent {
+    evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
+};
+enum TSyncMethod { smThreadSync, smWindowSync, smNone };
+enum TComSignal { csCTS, csDSR, csRing, csRLSD };
+enum TComError { ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode, ceRxOver, ceTxFull };
+
+// A set of enumeration values; bit i stands for the value with ordinal i.
+template <typename E>
+class TSet
+{
+public:
+    constexpr TSet() = default;
+    constexpr TSet(std::initializer_list<E> values)
+    {
+        for (E v : values)
+            bits_ |= bit(v);
+    }
+    static constexpr TSet fromBits(std::uint32_t bits)
+    {
+        TSet s;
+        s.bits_ = bits;
+        return s;
+    }
+    constexpr bool contains(E v) const { return bits_ & bit(v); }
+    constexpr void insert(E v) { bits_ |= bit(v); }
+    constexpr void remove(E v) { bits_ &= ~bit(v); }
+    constexpr bool empty() const { return bits_ == 0; }
+    constexpr std::uint32_t bits() const { return bits_; }
+    constexpr bool operator==(const TSet &) const = default;
+
+private:
+    static constexpr std::uint32_t bit(E v) { return 1u << static_cast<unsigned>(v); }
+    std::uint32_t bits_ = 0;
+};
+
+using TComEvents = TSet<TComEvent>;
+using TComSignals = TSet<TComSignal>;
+using TComErrors = TSet<TComError>;
+
+inline constexpr TComEvents AllComEvents = TComEvents::fromBits(0x3FF);
+
+// Bits per second of a rate; 0 for brCustom.
+int baudRateValue(TBaudRate rate);
+
+// Error of the component: `Code` from 1 to 23, `WinCode` the system error
+// (errno here) or -1.
+class EComPort : public std::runtime_error
+{
+public:
+    EComPort(int code, int winCode = -1);
+    int Code;
+    int WinCode;
+};
+
+// The English text of an error code, as translated at start-up.
+QString comErrorText(int code);
+// Replaces the texts (the message catalog is read once at start-up); `texts`
+// holds the 23 texts in code order.
+void setComErrorTexts(const std::vector<QString> &texts);
+// The suffix appended when a system error code is known; "%d" stands for it.
+void setComErrorSuffix(std::function<QString()> suffix);
+
+class TCustomComPort;
+
+using TNotifyEvent = std::function<void(QObject *Sender)>;
+using TRxCharEvent = std::function<void(QObject *Sender, int Count)>;
+using TRxBufEvent = std::function<void(QObject *Sender, const char *Buffer, int Count)>;
+using TComSignalEvent = std::function<void(QObject *Sender, bool OnOff)>;
+using TComErrorEvent = std::function<void(QObject *Sender, TComErrors Errors)>;
+
+// Slots through which a control follows the port's signals; the port keeps
+// a list of attached links but does not own them.
+struct TComLink
+{
+    TComSignalEvent OnConn;
+    TRxBufEvent OnRxBuf;
+    TRxBufEvent OnTxBuf;
+    TNotifyEvent OnTxEmpty;
+    TNotifyEvent OnRxFlag;
+    TComSignalEvent OnCTSChange;
+    TComSignalEvent OnDSRChange;
+    TComSignalEvent OnRLSDChange;
+    TNotifyEvent OnRing;
+    TComSignalEvent OnTx;
+    TComSignalEvent OnRx;
+};
+
+// Settings groups: owned by the port, each setter stores its value and, when
+// it changed, applies its part of the settings at once.
+class TComParity
+{
+public:
+    explicit TComParity(TCustomComPort *port) : port_(port) {}
+    TComParity(const TComParity &) = delete;
+    TComParity &operator=(const TComParity &) = delete;
+
+    TParityBits Bits() const { return bits_; }
+    void setBits(TParityBits v);
+    bool Check() const { return check_; }
+    void setCheck(bool v);
+    bool Replace() const { return replace_; }
+    void setReplace(bool v);
+    char ReplaceChar() const { return replaceChar_; }
+    void setReplaceChar(char v);
+    void Assign(const TComParity &other);
+
+private:
+    TCustomComPort *port_;
+    TParityBits bits_ = prNone;
+    bool check_ = false;
+    bool replace_ = false;
+    char replaceChar_ = 0;
+};
+
+class TComFlowControl
+{
+public:
+    explicit TComFlowControl(TCustomComPort *port) : port_(port) {}
+    TComFlowControl(const TComFlowControl &) = delete;
+    TComFlowControl &operator=(const TComFlowControl &) = delete;
+
+    bool OutCTSFlow() const { return outCTSFlow_; }
+    void setOutCTSFlow(bool v);
+    bool OutDSRFlow() const { return outDSRFlow_; }
+    void setOutDSRFlow(bool v);
+    TDTRFlowControl ControlDTR() const { return controlDTR_; }
+    void setControlDTR(TDTRFlowControl v);
+    TRTSFlowControl ControlRTS() const { return controlRTS_; }
+    void setControlRTS(TRTSFlowControl v);
+    bool XonXoffOut() const { return xonXoffOut_; }
+    void setXonXoffOut(bool v);
+    bool XonXoffIn() const { return xonXoffIn_; }
+    void setXonXoffIn(bool v);
+    bool DSRSensitivity() const { return dsrSensitivity_; }
+    void setDSRSensitivity(bool v);
+    bool TxContinueOnXoff() const { return txContinueOnXoff_; }
+    void setTxContinueOnXoff(bool v);
+    char XonChar() const { return xonChar_; }
+    void setXonChar(char v);
+    char XoffChar() const { return xoffChar_; }
+    void setXoffChar(char v);
+
+    // The summary of the flags above (not stored).
+    TFlowControl FlowControl() const;
+    void setFlowControl(TFlowControl v);
+
+    void Assign(const TComFlowControl &other);
+
+private:
+    template <typename T>
+    void set(T &field, T v);
+
+    TCustomComPort *port_;
+    bool outCTSFlow_ = false;
+    bool outDSRFlow_ = false;
+    TDTRFlowControl controlDTR_ = dtrDisable;
+    TRTSFlowControl controlRTS_ = rtsDisable;
+    bool xonXoffOut_ = false;
+    bool xonXoffIn_ = false;
+    bool dsrSensitivity_ = false;
+    bool txContinueOnXoff_ = false;
+    char xonChar_ = 17;
+    char xoffChar_ = 19;
+};
+
+class TComTimeouts
+{
+public:
+    explicit TComTimeouts(TCustomComPort *port) : port_(port) {}
+    TComTimeouts(const TComTimeouts &) = delete;
+    TComTimeouts &operator=(const TComTimeouts &) = delete;
+
+    int ReadInterval() const { return readInterval_; }
+    void setReadInterval(int v);
+    int ReadTotalMultiplier() const { return readTotalMultiplier_; }
+    void setReadTotalMultiplier(int v);
+    int ReadTotalConstant() const { return readTotalConstant_; }
+    void setReadTotalConstant(int v);
+    int WriteTotalMultiplier() const { return writeTotalMultiplier_; }
+    void setWriteTotalMultiplier(int v);
+    int WriteTotalConstant() const { return writeTotalConstant_; }
+    void setWriteTotalConstant(int v);
+    void Assign(const TComTimeouts &other);
+
+private:
+    void set(int &field, int v);
+
+    TCustomComPort *port_;
+    int readInterval_ = -1;
+    int readTotalMultiplier_ = 0;
+    int readTotalConstant_ = 0;
+    int writeTotalMultiplier_ = 100;
+    int writeTotalConstant_ = 1000;
+};
+
+class TComBuffer
+{
+public:
+    explicit TComBuffer(TCustomComPort *port) : port_(port) {}
+    TComBuffer(const TComBuffer &) = delete;
+    TComBuffer &operator=(const TComBuffer &) = delete;
+
+    int InputSize() const { return inputSize_; }
+    void setInputSize(int v);
+    int OutputSize() const { return outputSize_; }
+    void setOutputSize(int v);
+    void Assign(const TComBuffer &other);
+
+private:
+    void set(int &field, int v);
+
+    TCustomComPort *port_;
+    int inputSize_ = 1024;
+    int outputSize_ = 1024;
+};
+
+class ComDevice;
+class TComThread;
+
+class TCustomComPort : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TCustomComPort(QObject *owner = nullptr);
+    ~TCustomComPort() override;
+
+    // Properties; setters apply at once (see the groups above).
+    bool Connected() const;
+    void setConnected(bool v);
+    TBaudRate BaudRate() const { return baudRate_; }
+    void setBaudRate(TBaudRate v);
+    int CustomBaudRate() const { return customBaudRate_; }
+    void setCustomBaudRate(int v);
+    QString Port() const { return port_; }
+    void setPort(const QString &v);
+    TComParity &Parity() { return parity_; }
+    const TComParity &Parity() const { return parity_; }
+    void setParity(const TComParity &v);
+    TStopBits StopBits() const { return stopBits_; }
+    void setStopBits(TStopBits v);
+    TDataBits DataBits() const { return dataBits_; }
+    void setDataBits(TDataBits v);
+    bool DiscardNull() const { return discardNull_; }
+    void setDiscardNull(bool v);
+    char EventChar() const { return eventChar_; }
+    void setEventChar(char v);
+    // Read only when the port opens.
+    TComEvents Events() const { return events_; }
+    void setEvents(TComEvents v) { events_ = v; }
+    TComBuffer &Buffer() { return buffer_; }
+    const TComBuffer &Buffer() const { return buffer_; }
+    void setBuffer(const TComBuffer &v);
+    TComFlowControl &FlowControl() { return flowControl_; }
+    const TComFlowControl &FlowControl() const { return flowControl_; }
+    void setFlowControl(const TComFlowControl &v);
+    TComTimeouts &Timeouts() { return timeouts_; }
+    const TComTimeouts &Timeouts() const { return timeouts_; }
+    void setTimeouts(const TComTimeouts &v);
+    TSyncMethod SyncMethod() const { return syncMethod_; }
+    void setSyncMethod(TSyncMethod v);
+
+    // Events, raised on the GUI thread with smThreadSync.
+    TNotifyEvent OnAfterOpen, OnAfterClose, OnBeforeOpen, OnBeforeClose;
+    TRxCharEvent OnRxChar;
+    TRxBufEvent OnRxBuf;
+    TNotifyEvent OnTxEmpty, OnBreak, OnRing;
+    TComSignalEvent OnCTSChange, OnDSRChange, OnRLSDChange;
+    TNotifyEvent OnRxFlag;
+    TComErrorEvent OnError;
+    TNotifyEvent OnRx80Full;
+
+    void Open();
+    void Close();
+    int Read(void *buffer, int count);
+    int Write(const void *buffer, int count);
+    int QueuedInputCount();
+    TComSignals LineSignals();
+    TComErrors TakeLineErrors();
+
+    void BeginUpdate();
+    void EndUpdate();
+    void ApplySettings();
+
+    void AttachLink(TComLink *link);
+    void DetachLink(TComLink *link);
+
+    // While the stored settings are read, property writes only store; the
+    // end of loading opens the port if it was stored connected.
+    void BeginLoading();
+    void EndLoading();
+
+    // The device path a port name stands for: an absolute path is used as it
+    // is, "COMn" is /dev/ttyS(n-1), any other name is /dev/<name>.
+    static QString devicePath(const QString &port);
+
+protected:
+    virtual void OpenDevice();
+    virtual void CloseDevice();
+    virtual void ApplyLineSettings();
+    virtual void ApplyTimeouts();
+    virtual void ApplyBufferSizes();
+    virtual void Loaded();
+
+    // Event hooks, one per event.
+    virtual void DoAfterOpen();
+    virtual void DoAfterClose();
+    virtual void DoBeforeOpen();
+    virtual void DoBeforeClose();
+    virtual void DoRxChar(int count);
+    virtual void DoRxBuf(const char *buffer, int count);
+    virtual void DoTxEmpty();
+    virtual void DoBreak();
+    virtual void DoRing();
+    virtual void DoCTSChange(bool on);
+    virtual void DoDSRChange(bool on);
+    virtual void DoRLSDChange(bool on);
+    virtual void DoRxFlag();
+    virtual void DoError(TComErrors errors);
+    virtual void DoRx80Full();
+
+private:
+    friend class TComThread;
+    friend class TComParity;
+    friend class TComFlowControl;
+    friend class TComTimeouts;
+    friend class TComBuffer;
+
+    bool canApply() const;
+    void closeAfterDeviceLost(unsigned generation);
+    void serveDeliveries();
+    void reapRetired();
+    void closeSequence(bool tolerateDeadDevice);
+    // Handling of one delivered set of events, in the fixed order.
+    void handleEvents(TComEvents events);
+    void reportLineSignals();
+    template <typename Fn>
+    void forEachLink(Fn fn);
+
+    bool connected_ = false;
+    bool loading_ = false;
+    TBaudRate baudRate_ = br9600;
+    int customBaudRate_ = 9600;
+    QString port_ = QStringLiteral("COM1");
+    TComParity parity_{this};
+    TStopBits stopBits_ = sbOneStopBit;
+    TDataBits dataBits_ = dbEight;
+    bool discardNull_ = false;
+    char eventChar_ = 0;
+    TComEvents events_ = AllComEvents;
+    TComBuffer buffer_{this};
+    TComFlowControl flowControl_{this};
+    TComTimeouts timeouts_{this};
+    TSyncMethod syncMethod_ = smThreadSync;
+    int updateCount_ = 0;
+    std::vector<TComLink *> links_;
+    bool hasBufferLink_ = false;
+    bool rxCharEnabled_ = true;
+
+    std::shared_ptr<ComDevice> device_;
+    std::unique_ptr<TComThread> thread_;
+    // Threads stopped from inside their own delivery, joined once it returns.
+    std::vector<std::unique_ptr<TComThread>> retiring_;
+    unsigned generation_ = 0;
+};
+
+class TComPort : public TCustomComPort
+{
+    Q_OBJECT
+
+public:
+    using TCustomComPort::TCustomComPort;
+};
