@@ -1,0 +1,183 @@
+#include "chargesim.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace chargesim {
+
+Packet samplePacket(Channel channel, std::uint16_t adc, std::int16_t tenths)
+{
+    const auto t = static_cast<std::uint16_t>(tenths);
+    return {static_cast<std::uint8_t>(channel == Channel::A ? 0x01 : 0x02),
+            static_cast<std::uint8_t>(adc >> 8), static_cast<std::uint8_t>(adc & 0xFF),
+            static_cast<std::uint8_t>(t >> 8), static_cast<std::uint8_t>(t & 0xFF)};
+}
+
+double CellCurve::volts(double t) const
+{
+    const double x = std::clamp(t / minutes, 0.0, 1.0);
+    // A quick rise to the plateau, a slow climb, then the steep end-of-charge
+    // rise to the peak and a small drop after it.
+    double v = startVolts + (plateauVolts - startVolts) * (1 - std::exp(-t / 4.0));
+    v += (peakVolts - plateauVolts) * 0.3 * x;
+    if (x > 0.85)
+        v += (peakVolts - plateauVolts) * 0.7 * std::sin((x - 0.85) / 0.12 * M_PI / 2);
+    if (x > 0.97)
+        v -= (x - 0.97) * 0.5;
+    return v;
+}
+
+double CellCurve::celsius(double t) const
+{
+    const double x = std::clamp(t / minutes, 0.0, 1.0);
+    double c = roomCelsius + 1.5 * x;
+    if (x > 0.8)
+        c += (endCelsius - roomCelsius - 1.5) * std::pow((x - 0.8) / 0.2, 2);
+    return c;
+}
+
+CellCurve nimhCell() { return {75, 1.28, 1.42, 1.48, 22.5, 34}; }
+CellCurve nicdCell() { return {60, 1.25, 1.40, 1.50, 22.0, 31}; }
+
+namespace {
+void fail(const char *what)
+{
+    throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+}
+} // namespace
+
+Simulator::Simulator(Options options) : options_(std::move(options))
+{
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (master_ < 0)
+        fail("posix_openpt");
+    if (grantpt(master_) != 0 || unlockpt(master_) != 0)
+        fail("grantpt");
+    char name[128];
+    if (ptsname_r(master_, name, sizeof name) != 0)
+        fail("ptsname");
+    slavePath_ = name;
+    // Open the slave once and close it: from then on the master reports a
+    // hang-up while no program holds the port, which is how we know when
+    // to stay quiet (a real charger's bytes are lost while the port is
+    // closed; a pty would keep them for the next open).
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0)
+        fail("open slave");
+    termios t {};
+    tcgetattr(slave, &t);
+    cfmakeraw(&t);
+    tcsetattr(slave, TCSANOW, &t);
+    ::close(slave);
+    if (!options_.link.empty()) {
+        ::unlink(options_.link.c_str());
+        if (::symlink(name, options_.link.c_str()) != 0)
+            fail("symlink");
+    }
+    if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0)
+        fail("pipe");
+}
+
+Simulator::~Simulator()
+{
+    stop();
+    if (!options_.link.empty())
+        ::unlink(options_.link.c_str());
+    for (int fd : {master_, stopPipe_[0], stopPipe_[1]})
+        if (fd >= 0)
+            ::close(fd);
+}
+
+bool Simulator::peerConnected() const
+{
+    pollfd p {master_, POLLOUT, 0};
+    ::poll(&p, 1, 0);
+    return !(p.revents & POLLHUP);
+}
+
+std::array<Packet, 2> Simulator::nextSamples()
+{
+    auto jitter = [this] {
+        noise_ = noise_ * 1103515245u + 12345u;
+        return static_cast<int>((noise_ >> 16) % 3) - 1;
+    };
+    const CellCurve a = nimhCell(), b = nicdCell();
+    const double step = options_.adcStep / 100000.0;
+    auto adc = [&](double volts) {
+        return static_cast<std::uint16_t>(std::lround(volts / step) + jitter());
+    };
+    auto tenths = [](double c) { return static_cast<std::int16_t>(std::lround(c * 10)); };
+    // Each channel starts a new cell when its charge is over.
+    const double ta = std::fmod(minutes_, a.minutes);
+    const double tb = std::fmod(minutes_ + 10, b.minutes);
+    std::array<Packet, 2> out = {samplePacket(Channel::A, adc(a.volts(ta)), tenths(a.celsius(ta))),
+                                 samplePacket(Channel::B, adc(b.volts(tb)), tenths(b.celsius(tb)))};
+    minutes_ += options_.intervalMs / 60000.0 * options_.speed;
+    return out;
+}
+
+bool Simulator::send(const Packet &p)
+{
+    size_t done = 0;
+    while (done < p.size()) {
+        const ssize_t n = ::write(master_, p.data() + done, p.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno == EAGAIN) {
+            pollfd w {master_, POLLOUT, 0};
+            if (::poll(&w, 1, 100) <= 0)
+                return false; // nobody reads: drop, as a real line would
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Simulator::start()
+{
+    if (running_.exchange(true))
+        return;
+    thread_ = std::thread([this] { run(); });
+}
+
+void Simulator::stop()
+{
+    if (!running_.exchange(false))
+        return;
+    const char c = 0;
+    [[maybe_unused]] const ssize_t n = ::write(stopPipe_[1], &c, 1);
+    thread_.join();
+    char buf[16];
+    while (::read(stopPipe_[0], buf, sizeof buf) > 0) {
+    }
+}
+
+void Simulator::run()
+{
+    while (running_) {
+        if (peerConnected()) {
+            for (const Packet &p : nextSamples())
+                send(p);
+        }
+        // Whatever the program sends is read and dropped for now.
+        char sink[256];
+        while (::read(master_, sink, sizeof sink) > 0) {
+        }
+        pollfd p {stopPipe_[0], POLLIN, 0};
+        if (::poll(&p, 1, options_.intervalMs) > 0)
+            break;
+    }
+}
+
+} // namespace chargesim

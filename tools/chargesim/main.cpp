@@ -1,0 +1,61 @@
+// ostrel-chargesim: a simulated two-channel charger on a pseudo-terminal.
+
+#include "chargesim.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+namespace {
+volatile std::sig_atomic_t quit = 0;
+
+void usage()
+{
+    std::fprintf(stderr,
+                 "usage: ostrel-chargesim [--link PATH] [--interval-ms N] [--speed X]\n"
+                 "  --link PATH       make PATH a link to the simulated port\n"
+                 "  --interval-ms N   time between samples of a channel (default 1000)\n"
+                 "  --speed X         charge minutes per real minute (default 1)\n");
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    chargesim::Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--link" && hasValue) {
+            options.link = argv[++i];
+        } else if (a == "--interval-ms" && hasValue) {
+            options.intervalMs = std::atoi(argv[++i]);
+        } else if (a == "--speed" && hasValue) {
+            options.speed = std::atof(argv[++i]);
+        } else {
+            usage();
+            return 2;
+        }
+    }
+    if (options.intervalMs <= 0 || options.speed <= 0) {
+        usage();
+        return 2;
+    }
+    std::signal(SIGINT, [](int) { quit = 1; });
+    std::signal(SIGTERM, [](int) { quit = 1; });
+    try {
+        chargesim::Simulator sim(options);
+        std::printf("charger simulated on %s%s%s\n", sim.slavePath().c_str(),
+                    options.link.empty() ? "" : " linked as ", options.link.c_str());
+        std::fflush(stdout);
+        sim.start();
+        while (!quit)
+            pause();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "ostrel-chargesim: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
