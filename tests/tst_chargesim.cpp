@@ -1,0 +1,99 @@
+// The simulated charger: its packets, its curves, and its bytes arriving
+// through the real port.
+
+#include "CPort.h"
+#include "chargesim.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace chargesim;
+
+class TestChargeSim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void samplePacketsAreBigEndian_data()
+    {
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<int>("adc");
+        QTest::addColumn<int>("tenths");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("A") << 0 << 0x0234 << 251 << QByteArray::fromHex("01023400fb");
+        QTest::newRow("B, below zero") << 1 << 600 << -55 << QByteArray::fromHex("020258ffc9");
+    }
+
+    void samplePacketsAreBigEndian()
+    {
+        QFETCH(int, channel);
+        QFETCH(int, adc);
+        QFETCH(int, tenths);
+        QFETCH(QByteArray, bytes);
+        const Packet p = samplePacket(channel ? Channel::B : Channel::A, std::uint16_t(adc),
+                                      std::int16_t(tenths));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(p.data()), 5), bytes);
+    }
+
+    // The curves look like a charge: a plateau, a peak near the end with a
+    // small drop after it, and the temperature rising at the end.
+    void curvesEndLikeACharge()
+    {
+        for (const CellCurve &c : {nimhCell(), nicdCell()}) {
+            double peakAt = 0, peak = 0;
+            for (double t = 0; t <= c.minutes; t += 0.25)
+                if (c.volts(t) > peak) {
+                    peak = c.volts(t);
+                    peakAt = t;
+                }
+            QVERIFY(peakAt > 0.85 * c.minutes);
+            QVERIFY(c.volts(c.minutes) < peak);
+            QVERIFY(peak < 1.6);
+            QVERIFY(c.volts(c.minutes / 2) > 1.3);
+            QVERIFY(c.celsius(c.minutes) - c.celsius(0) > 8);
+            QVERIFY(c.celsius(c.minutes / 2) - c.celsius(0) < 2);
+        }
+    }
+
+    // The simulator keeps quiet while nobody holds the port and streams
+    // paced samples of both channels once a program opens it by its link.
+    void streamsToAPortOpenedByItsLink()
+    {
+        QTemporaryDir dir;
+        Options o;
+        o.link = dir.filePath(QStringLiteral("charger")).toStdString();
+        o.intervalMs = 20;
+        Simulator sim(o);
+        QCOMPARE(QFileInfo(QString::fromStdString(o.link)).symLinkTarget(),
+                 QString::fromStdString(sim.slavePath()));
+        QVERIFY(!sim.peerConnected());
+        sim.start();
+
+        QByteArray got;
+        TComPort port;
+        port.setPort(QString::fromStdString(o.link));
+        port.setBaudRate(br38400);
+        port.OnRxChar = [&](QObject *, int count) {
+            QByteArray b(count, 0);
+            got += b.left(port.Read(b.data(), count));
+        };
+        port.Open();
+        QVERIFY(sim.peerConnected());
+        QTRY_VERIFY(got.size() >= 40);
+        port.Close();
+        for (qsizetype at = 0; at + 5 <= got.size(); at += 5) {
+            const auto *p = reinterpret_cast<const unsigned char *>(got.constData() + at);
+            QCOMPARE(int(p[0]), at / 5 % 2 ? 2 : 1); // A then B
+            const double volts = (p[1] << 8 | p[2]) * o.adcStep / 100000.0;
+            const double celsius = std::int16_t(p[3] << 8 | p[4]) / 10.0;
+            QVERIFY2(volts > 1.2 && volts < 1.6, qPrintable(QString::number(volts)));
+            QVERIFY2(celsius > 15 && celsius < 40, qPrintable(QString::number(celsius)));
+        }
+        QTRY_VERIFY(!sim.peerConnected());
+    }
+};
+
+QTEST_MAIN(TestChargeSim)
+#include "tst_chargesim.moc"
