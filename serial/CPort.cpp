@@ -474,6 +474,27 @@ void TCustomComPort::CloseDevice()
 
 // ------------------------------------------------------------ applying
 
+LineConfig lineConfigOf(const TCustomComPort &port)
+{
+    LineConfig c;
+    c.baud = port.BaudRate() == brCustom ? port.CustomBaudRate() : baudRateValue(port.BaudRate());
+    c.dataBits = 5 + static_cast<int>(port.DataBits());
+    c.parity = port.Parity().Bits();
+    c.stopBits = port.StopBits();
+    c.parityCheck = port.Parity().Check();
+    c.outCtsFlow = port.FlowControl().OutCTSFlow();
+    c.rtsHandshake = port.FlowControl().ControlRTS() == rtsHandshake;
+    c.dtr = port.FlowControl().ControlDTR();
+    c.rts = port.FlowControl().ControlRTS();
+    c.xonXoffOut = port.FlowControl().XonXoffOut();
+    c.xonXoffIn = port.FlowControl().XonXoffIn();
+    c.xonChar = port.FlowControl().XonChar();
+    c.xoffChar = port.FlowControl().XoffChar();
+    c.discardNull = port.DiscardNull();
+    c.eventChar = port.EventChar();
+    return c;
+}
+
 bool TCustomComPort::canApply() const
 {
     return connected_ && device_ && updateCount_ == 0 && !loading_;
@@ -490,23 +511,7 @@ void TCustomComPort::ApplyLineSettings()
 {
     if (!canApply())
         return;
-    LineConfig c;
-    c.baud = baudRate_ == brCustom ? customBaudRate_ : baudRateValue(baudRate_);
-    c.dataBits = 5 + static_cast<int>(dataBits_);
-    c.parity = parity_.Bits();
-    c.stopBits = stopBits_;
-    c.parityCheck = parity_.Check();
-    c.outCtsFlow = flowControl_.OutCTSFlow();
-    c.rtsHandshake = flowControl_.ControlRTS() == rtsHandshake;
-    c.dtr = flowControl_.ControlDTR();
-    c.rts = flowControl_.ControlRTS();
-    c.xonXoffOut = flowControl_.XonXoffOut();
-    c.xonXoffIn = flowControl_.XonXoffIn();
-    c.xonChar = flowControl_.XonChar();
-    c.xoffChar = flowControl_.XoffChar();
-    c.discardNull = discardNull_;
-    c.eventChar = eventChar_;
-    if (int err = device_->applyLine(c))
+    if (int err = device_->applyLine(lineConfigOf(*this)))
         throw EComPort(7, err);
 }
 

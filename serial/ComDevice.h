@@ -18,6 +18,8 @@
 #include <deque>
 #include <mutex>
 
+struct termios;
+
 struct LineConfig
 {
     int baud = 9600;
@@ -132,6 +134,13 @@ private:
     std::atomic<bool> rxArrived_{false};
     std::atomic<bool> txPending_{false};
 };
+
+// The termios settings for a line configuration, on top of `t` (raw mode;
+// the speed as a B constant, B38400 standing in for rates that need termios2).
+void buildTermios(termios &t, const LineConfig &config);
+
+// The line configuration a port's properties stand for.
+LineConfig lineConfigOf(const TCustomComPort &port);
 
 // Custom rates through termios2 (ComDevice_termios2.cpp).
 int setCustomBaud(int fd, int rate);

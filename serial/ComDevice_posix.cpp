@@ -116,11 +116,8 @@ void ComDevice::releaseClaim()
     }
 }
 
-int ComDevice::applyLine(const LineConfig &c)
+void buildTermios(termios &t, const LineConfig &c)
 {
-    termios t {};
-    if (tcgetattr(fd_, &t) != 0)
-        return errno;
     cfmakeraw(&t);
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     t.c_cflag |= CLOCAL | CREAD | dataBitsFlag(c.dataBits);
@@ -153,6 +150,17 @@ int ComDevice::applyLine(const LineConfig &c)
     const speed_t speed = standardSpeed(c.baud);
     cfsetispeed(&t, speed ? speed : B38400);
     cfsetospeed(&t, speed ? speed : B38400);
+}
+
+int ComDevice::applyLine(const LineConfig &c)
+{
+    termios t {};
+    if (tcgetattr(fd_, &t) != 0)
+        return errno;
+    buildTermios(t, c);
+    const speed_t speed = standardSpeed(c.baud);
+    // A pseudo-terminal is always 8 bits without parity; glibc reports other
+    // requests on it as EINVAL, which the port raises as error 7.
     if (tcsetattr(fd_, TCSANOW, &t) != 0)
         return errno;
     if (!speed) {
@@ -390,7 +398,8 @@ int ComDevice::queued(int *error)
     *error = fd_ < 0 ? EBADF : 0;
     if (fd_ < 0)
         return 0;
-    fillLocked();
+    if (fillLocked().appended > 0)
+        wake(); // the event thread reports the bytes moved here
     bool ignored = false;
     pollErrorCountersLocked(&ignored);
     errorFlags_ = 0;

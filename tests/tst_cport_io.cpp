@@ -7,6 +7,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -67,6 +68,38 @@ private slots:
         QVERIFY(!c.offGuiThread);
         for (int n : c.counts)
             QVERIFY(n >= 1);
+    }
+
+    // smWindowSync hands each event over separately, still on the GUI
+    // thread; smNone runs the handling in the event thread itself.
+    void otherDeliveryModes_data()
+    {
+        QTest::addColumn<int>("sync");
+        QTest::addColumn<bool>("onGuiThread");
+        QTest::newRow("window sync") << int(smWindowSync) << true;
+        QTest::newRow("none") << int(smNone) << false;
+    }
+
+    void otherDeliveryModes()
+    {
+        QFETCH(int, sync);
+        QFETCH(bool, onGuiThread);
+        Pty pty;
+        std::atomic<int> received {0};
+        std::atomic<bool> guiThread {!onGuiThread};
+        TComPort port;
+        port.setPort(pty.slavePath());
+        port.setSyncMethod(TSyncMethod(sync));
+        port.OnRxChar = [&](QObject *, int count) {
+            guiThread = QThread::currentThread() == qApp->thread();
+            QByteArray b(count, 0);
+            received += port.Read(b.data(), count);
+        };
+        port.Open();
+        pty.write("12345");
+        QTRY_COMPARE(received.load(), 5);
+        QCOMPARE(guiThread.load(), onGuiThread);
+        port.Close();
     }
 
     void readReturnsOnlyWhatIsWaiting()
