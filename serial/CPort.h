@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -361,8 +362,15 @@ private:
     // Handling of one delivered set of events, in the fixed order.
     void handleEvents(TComEvents events);
     void reportLineSignals();
+    // A handler may detach its link; walk a copy and skip the detached.
     template <typename Fn>
-    void forEachLink(Fn fn);
+    void forEachLink(Fn fn)
+    {
+        const std::vector<TComLink *> links = links_;
+        for (TComLink *l : links)
+            if (std::find(links_.begin(), links_.end(), l) != links_.end())
+                fn(*l);
+    }
 
     bool connected_ = false;
     bool loading_ = false;

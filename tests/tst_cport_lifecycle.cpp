@@ -162,11 +162,8 @@ private slots:
     {
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("text");
-        QTest::newRow("4") << 4 << "Invalid Async parameter";
         QTest::newRow("14") << 14 << "Cannot set property while connected";
-        QTest::newRow("18") << 18 << "Link (un)registration failed";
         QTest::newRow("19") << 19 << "Cannot change led state if ComPort is selected";
-        QTest::newRow("23") << 23 << "Registry error";
     }
 
     void errorsWithoutSystemCodeHaveNoSuffix()
