@@ -139,21 +139,9 @@ void TCustomComPort::setConnected(bool v)
         Close();
 }
 
-void TCustomComPort::setBaudRate(TBaudRate v)
-{
-    if (v != baudRate_) {
-        baudRate_ = v;
-        ApplyLineSettings();
-    }
-}
+void TCustomComPort::setBaudRate(TBaudRate v) { setLineSetting(baudRate_, v); }
 
-void TCustomComPort::setCustomBaudRate(int v)
-{
-    if (v != customBaudRate_) {
-        customBaudRate_ = v;
-        ApplyLineSettings();
-    }
-}
+void TCustomComPort::setCustomBaudRate(int v) { setLineSetting(customBaudRate_, v); }
 
 void TCustomComPort::setPort(const QString &v)
 {
@@ -168,37 +156,13 @@ void TCustomComPort::setPort(const QString &v)
 
 void TCustomComPort::setParity(const TComParity &v) { parity_.Assign(v); }
 
-void TCustomComPort::setStopBits(TStopBits v)
-{
-    if (v != stopBits_) {
-        stopBits_ = v;
-        ApplyLineSettings();
-    }
-}
+void TCustomComPort::setStopBits(TStopBits v) { setLineSetting(stopBits_, v); }
 
-void TCustomComPort::setDataBits(TDataBits v)
-{
-    if (v != dataBits_) {
-        dataBits_ = v;
-        ApplyLineSettings();
-    }
-}
+void TCustomComPort::setDataBits(TDataBits v) { setLineSetting(dataBits_, v); }
 
-void TCustomComPort::setDiscardNull(bool v)
-{
-    if (v != discardNull_) {
-        discardNull_ = v;
-        ApplyLineSettings();
-    }
-}
+void TCustomComPort::setDiscardNull(bool v) { setLineSetting(discardNull_, v); }
 
-void TCustomComPort::setEventChar(char v)
-{
-    if (v != eventChar_) {
-        eventChar_ = v;
-        ApplyLineSettings();
-    }
-}
+void TCustomComPort::setEventChar(char v) { setLineSetting(eventChar_, v); }
 
 void TCustomComPort::setBuffer(const TComBuffer &v) { buffer_.Assign(v); }
 void TCustomComPort::setFlowControl(const TComFlowControl &v) { flowControl_.Assign(v); }
@@ -233,10 +197,7 @@ void TCustomComPort::Open()
     if (!events_.empty())
         thread_ = std::make_unique<TComThread>(this, device_, events_, syncMethod_, generation_);
     // The after-open sequence.
-    forEachLink([this](TComLink &l) {
-        if (l.OnConn)
-            l.OnConn(this, true);
-    });
+    signalLinks(&TComLink::OnConn, true);
     DoAfterOpen();
     reportLineSignals();
 }
@@ -250,18 +211,9 @@ void TCustomComPort::closeSequence(bool deadDevice)
 {
     if (!connected_)
         return;
-    forEachLink([this](TComLink &l) {
-        if (l.OnCTSChange)
-            l.OnCTSChange(this, false);
-    });
-    forEachLink([this](TComLink &l) {
-        if (l.OnDSRChange)
-            l.OnDSRChange(this, false);
-    });
-    forEachLink([this](TComLink &l) {
-        if (l.OnRLSDChange)
-            l.OnRLSDChange(this, false);
-    });
+    signalLinks(&TComLink::OnCTSChange, false);
+    signalLinks(&TComLink::OnDSRChange, false);
+    signalLinks(&TComLink::OnRLSDChange, false);
     DoCTSChange(false);
     DoDSRChange(false);
     DoRLSDChange(false);
@@ -276,10 +228,7 @@ void TCustomComPort::closeSequence(bool deadDevice)
     }
     CloseDevice();
     connected_ = false;
-    forEachLink([this](TComLink &l) {
-        if (l.OnConn)
-            l.OnConn(this, false);
-    });
+    signalLinks(&TComLink::OnConn, false);
     DoAfterClose();
 }
 
@@ -430,10 +379,7 @@ int TCustomComPort::Read(void *buffer, int count)
     if (r.error)
         throw EComPort(3, r.error);
     if (device_->queueSize() == 0)
-        forEachLink([this](TComLink &l) {
-            if (l.OnRx)
-                l.OnRx(this, false);
-        });
+        signalLinks(&TComLink::OnRx, false);
     return r.count;
 }
 
@@ -441,17 +387,12 @@ int TCustomComPort::Write(const void *buffer, int count)
 {
     if (!device_)
         throw EComPort(2, EBADF);
-    forEachLink([this](TComLink &l) {
-        if (l.OnTx)
-            l.OnTx(this, true);
-    });
-    const auto r = device_->write(static_cast<const char *>(buffer), count);
+    signalLinks(&TComLink::OnTx, true);
+    const auto *bytes = static_cast<const char *>(buffer);
+    const auto r = device_->write(bytes, count);
     if (r.error)
         throw EComPort(2, r.error);
-    forEachLink([&](TComLink &l) {
-        if (l.OnTxBuf)
-            l.OnTxBuf(this, static_cast<const char *>(buffer), r.count);
-    });
+    signalLinks(&TComLink::OnTxBuf, bytes, r.count);
     return r.count;
 }
 

@@ -175,9 +175,6 @@ public:
     void Assign(const TComFlowControl &other);
 
 private:
-    template <typename T>
-    void set(T &field, T v);
-
     TCustomComPort *port_;
     bool outCTSFlow_ = false;
     bool outDSRFlow_ = false;
@@ -370,6 +367,24 @@ private:
         for (TComLink *l : links)
             if (std::find(links_.begin(), links_.end(), l) != links_.end())
                 fn(*l);
+    }
+    // Sends one signal to every attached link that has a handler for it.
+    template <typename Slot, typename... Args>
+    void signalLinks(Slot TComLink::*slot, Args... args)
+    {
+        forEachLink([&](TComLink &l) {
+            if (l.*slot)
+                (l.*slot)(this, args...);
+        });
+    }
+    // Stores a line setting and, when it changed, applies the line settings.
+    template <typename T>
+    void setLineSetting(T &field, T v)
+    {
+        if (v != field) {
+            field = v;
+            ApplyLineSettings();
+        }
     }
 
     bool connected_ = false;

@@ -36,10 +36,7 @@ void TCustomComPort::handleEvents(TComEvents events)
     if (events.contains(evRxChar)) {
         int count = QueuedInputCount();
         if (count > 0)
-            forEachLink([this](TComLink &l) {
-                if (l.OnRx)
-                    l.OnRx(this, true);
-            });
+            signalLinks(&TComLink::OnRx, true);
         if (count > 0 && !(rxCharEnabled_ && !hasBufferLink_)) {
             std::vector<char> buffer;
             bool read = false;
@@ -66,54 +63,33 @@ void TCustomComPort::handleEvents(TComEvents events)
             DoRxChar(count);
     }
     if (events.contains(evTxEmpty)) {
-        forEachLink([this](TComLink &l) {
-            if (l.OnTx)
-                l.OnTx(this, false);
-        });
-        forEachLink([this](TComLink &l) {
-            if (l.OnTxEmpty)
-                l.OnTxEmpty(this);
-        });
+        signalLinks(&TComLink::OnTx, false);
+        signalLinks(&TComLink::OnTxEmpty);
         DoTxEmpty();
     }
     if (events.contains(evBreak))
         DoBreak();
     if (events.contains(evRing)) {
-        forEachLink([this](TComLink &l) {
-            if (l.OnRing)
-                l.OnRing(this);
-        });
+        signalLinks(&TComLink::OnRing);
         DoRing();
     }
     if (events.contains(evCTS)) {
         const bool on = LineSignals().contains(csCTS);
-        forEachLink([&](TComLink &l) {
-            if (l.OnCTSChange)
-                l.OnCTSChange(this, on);
-        });
+        signalLinks(&TComLink::OnCTSChange, on);
         DoCTSChange(on);
     }
     if (events.contains(evDSR)) {
         const bool on = LineSignals().contains(csDSR);
-        forEachLink([&](TComLink &l) {
-            if (l.OnDSRChange)
-                l.OnDSRChange(this, on);
-        });
+        signalLinks(&TComLink::OnDSRChange, on);
         DoDSRChange(on);
     }
     if (events.contains(evRxFlag)) {
-        forEachLink([this](TComLink &l) {
-            if (l.OnRxFlag)
-                l.OnRxFlag(this);
-        });
+        signalLinks(&TComLink::OnRxFlag);
         DoRxFlag();
     }
     if (events.contains(evRLSD)) {
         const bool on = LineSignals().contains(csRLSD);
-        forEachLink([&](TComLink &l) {
-            if (l.OnRLSDChange)
-                l.OnRLSDChange(this, on);
-        });
+        signalLinks(&TComLink::OnRLSDChange, on);
         DoRLSDChange(on);
     }
     if (events.contains(evRx80Full))

@@ -3,37 +3,13 @@
 
 #include "CPort.h"
 
-void TComParity::setBits(TParityBits v)
-{
-    if (v != bits_) {
-        bits_ = v;
-        port_->ApplyLineSettings();
-    }
-}
+void TComParity::setBits(TParityBits v) { port_->setLineSetting(bits_, v); }
 
-void TComParity::setCheck(bool v)
-{
-    if (v != check_) {
-        check_ = v;
-        port_->ApplyLineSettings();
-    }
-}
+void TComParity::setCheck(bool v) { port_->setLineSetting(check_, v); }
 
-void TComParity::setReplace(bool v)
-{
-    if (v != replace_) {
-        replace_ = v;
-        port_->ApplyLineSettings();
-    }
-}
+void TComParity::setReplace(bool v) { port_->setLineSetting(replace_, v); }
 
-void TComParity::setReplaceChar(char v)
-{
-    if (v != replaceChar_) {
-        replaceChar_ = v;
-        port_->ApplyLineSettings();
-    }
-}
+void TComParity::setReplaceChar(char v) { port_->setLineSetting(replaceChar_, v); }
 
 void TComParity::Assign(const TComParity &o)
 {
@@ -44,25 +20,16 @@ void TComParity::Assign(const TComParity &o)
     port_->ApplyLineSettings();
 }
 
-template <typename T>
-void TComFlowControl::set(T &field, T v)
-{
-    if (v != field) {
-        field = v;
-        port_->ApplyLineSettings();
-    }
-}
-
-void TComFlowControl::setOutCTSFlow(bool v) { set(outCTSFlow_, v); }
-void TComFlowControl::setOutDSRFlow(bool v) { set(outDSRFlow_, v); }
-void TComFlowControl::setControlDTR(TDTRFlowControl v) { set(controlDTR_, v); }
-void TComFlowControl::setControlRTS(TRTSFlowControl v) { set(controlRTS_, v); }
-void TComFlowControl::setXonXoffOut(bool v) { set(xonXoffOut_, v); }
-void TComFlowControl::setXonXoffIn(bool v) { set(xonXoffIn_, v); }
-void TComFlowControl::setDSRSensitivity(bool v) { set(dsrSensitivity_, v); }
-void TComFlowControl::setTxContinueOnXoff(bool v) { set(txContinueOnXoff_, v); }
-void TComFlowControl::setXonChar(char v) { set(xonChar_, v); }
-void TComFlowControl::setXoffChar(char v) { set(xoffChar_, v); }
+void TComFlowControl::setOutCTSFlow(bool v) { port_->setLineSetting(outCTSFlow_, v); }
+void TComFlowControl::setOutDSRFlow(bool v) { port_->setLineSetting(outDSRFlow_, v); }
+void TComFlowControl::setControlDTR(TDTRFlowControl v) { port_->setLineSetting(controlDTR_, v); }
+void TComFlowControl::setControlRTS(TRTSFlowControl v) { port_->setLineSetting(controlRTS_, v); }
+void TComFlowControl::setXonXoffOut(bool v) { port_->setLineSetting(xonXoffOut_, v); }
+void TComFlowControl::setXonXoffIn(bool v) { port_->setLineSetting(xonXoffIn_, v); }
+void TComFlowControl::setDSRSensitivity(bool v) { port_->setLineSetting(dsrSensitivity_, v); }
+void TComFlowControl::setTxContinueOnXoff(bool v) { port_->setLineSetting(txContinueOnXoff_, v); }
+void TComFlowControl::setXonChar(char v) { port_->setLineSetting(xonChar_, v); }
+void TComFlowControl::setXoffChar(char v) { port_->setLineSetting(xoffChar_, v); }
 
 TFlowControl TComFlowControl::FlowControl() const
 {
