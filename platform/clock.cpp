@@ -1,5 +1,7 @@
 #include "clock.h"
 
+#include <limits>
+
 namespace {
 Clock::Source &source()
 {
@@ -15,8 +17,20 @@ QDateTime Clock::now()
 
 double Clock::timeOfDay()
 {
-    const QTime t = now().time();
-    return t.msecsSinceStartOfDay() / 86400000.0;
+    if (source())
+        return source()().time().msecsSinceStartOfDay() / 86400000.0;
+    // The receive path reads the time of day for every line and point; the
+    // local time's offset from UTC is looked up at most once a second (a
+    // full local time conversion checks the time zone files each time).
+    static qint64 checkedAt = std::numeric_limits<qint64>::min();
+    static qint64 offsetMs = 0;
+    const qint64 utc = QDateTime::currentMSecsSinceEpoch();
+    if (utc - checkedAt >= 1000 || utc < checkedAt) {
+        offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(utc).offsetFromUtc()) * 1000;
+        checkedAt = utc;
+    }
+    constexpr qint64 day = 86400000;
+    return (((utc + offsetMs) % day + day) % day) / double(day);
 }
 
 void Clock::setSource(Source s)

@@ -3,6 +3,7 @@
 #include <QObject>
 
 #include <exception>
+#include <type_traits>
 #include <utility>
 
 // The general error report: an error that escapes a handler is shown with its
@@ -31,6 +32,11 @@ QMetaObject::Connection connectHandler(Sender *sender, Signal signal, const QObj
 {
     return QObject::connect(sender, signal, context,
                             [fn = std::move(fn)](auto &&...args) mutable {
-                                runGuarded(fn, std::forward<decltype(args)>(args)...);
+                                // Like Qt's own connections, a handler may take
+                                // none of the signal's arguments.
+                                if constexpr (std::is_invocable_v<Fn &, decltype(args)...>)
+                                    runGuarded(fn, std::forward<decltype(args)>(args)...);
+                                else
+                                    runGuarded(fn);
                             });
 }
