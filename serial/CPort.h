@@ -30,6 +30,9 @@ enum TComEvent {
 };
 enum TSyncMethod { smThreadSync, smWindowSync, smNone };
 enum TComSignal { csCTS, csDSR, csRing, csRLSD };
+// Where stored settings go: the registry does not exist on this system, so
+// only the INI kind works; the other raises the store or load error.
+enum TStoreType { stRegistry, stIniFile };
 enum TComError { ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode, ceRxOver, ceTxFull };
 
 // A set of enumeration values; bit i stands for the value with ordinal i.
@@ -89,6 +92,20 @@ void setComErrorTexts(const std::vector<QString> &texts);
 void setComErrorSuffix(std::function<QString()> suffix);
 
 class TCustomComPort;
+
+// Text forms of the settings, as stored in settings files and listed in the
+// setup dialog. Reading compares in upper case; an unknown text reads as the
+// type's fallback (br9600, sbOneStopBit, dbEight, prNone, fcCustom).
+QString BaudRateToStr(TBaudRate v);
+QString StopBitsToStr(TStopBits v);
+QString DataBitsToStr(TDataBits v);
+QString ParityToStr(TParityBits v);
+QString FlowControlToStr(TFlowControl v);
+TBaudRate StrToBaudRate(const QString &s);
+TStopBits StrToStopBits(const QString &s);
+TDataBits StrToDataBits(const QString &s);
+TParityBits StrToParity(const QString &s);
+TFlowControl StrToFlowControl(const QString &s);
 
 using TNotifyEvent = std::function<void(QObject *Sender)>;
 using TRxCharEvent = std::function<void(QObject *Sender, int Count)>;
@@ -309,6 +326,12 @@ public:
 
     void AttachLink(TComLink *link);
     void DetachLink(TComLink *link);
+
+    // The stored settings (the basic group: port name and line settings) in
+    // the section named after the port's objectName(). Failures raise error 16
+    // (store) or 17 (load); loading applies everything once at the end.
+    void SaveSettings(TStoreType kind, const QString &location);
+    void LoadSettings(TStoreType kind, const QString &location);
 
     // While the stored settings are read, property writes only store; the
     // end of loading opens the port if it was stored connected.
