@@ -1,22 +1,303 @@
 #include "TfmMain.h"
 
+#include "CPort.h"
+#include "CPortCtl.h"
+#include "errorreport.h"
+#include "inifile.h"
+#include "programfolder.h"
+#include "statistika.h"
+#include "widgets.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename W, typename... Args>
+W *make(QWidget *parent, const char *name, Args &&...args)
+{
+    auto *w = new W(std::forward<Args>(args)..., parent);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QSpinBox *spin(QWidget *parent, const char *name, int min, int max, int value)
+{
+    auto *s = make<QSpinBox>(parent, name);
+    s->setRange(min, max);
+    s->setValue(value);
+    s->setGroupSeparatorShown(false);
+    return s;
+}
+
+} // namespace
 
 TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QStringLiteral("Ostrel"));
     resize(638, 568);
+    setMinimumSize(638, 500);
 
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1 = make<QTabWidget>(this, "PageControl1");
     auto addPage = [this](QWidget *&page, const char *name, const QString &caption) {
-        page = new QWidget(PageControl1);
-        page->setObjectName(QLatin1String(name));
+        page = make<QWidget>(PageControl1, name);
         PageControl1->addTab(page, caption);
     };
     addPage(TabStatis, "TabStatis", QStringLiteral("Статистика"));
     addPage(TabSheet1, "TabSheet1", QStringLiteral("Графики"));
     addPage(TabSetup, "TabSetup", QStringLiteral("Настройки"));
     setCentralWidget(PageControl1);
+
+    StatusBar1 = make<QStatusBar>(this, "StatusBar1");
+    for (int i = 0; i < 2; ++i) {
+        statusPanels_[i] = new QLabel(StatusBar1);
+        statusPanels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        statusPanels_[i]->setMinimumWidth(150);
+    }
+    statusPanels_[0]->setFixedWidth(150);
+    StatusBar1->addWidget(statusPanels_[0]);
+    StatusBar1->addWidget(statusPanels_[1], 1);
+    setStatusBar(StatusBar1);
+
+    Timer1 = make<QTimer>(this, "Timer1");
+    Timer1->setInterval(1000);
+    TimerResetReceiver = make<QTimer>(this, "TimerResetReceiver");
+    TimerResetReceiver->setInterval(1000);
+
+    buildPort();
+    buildStatisticsPage();
+    buildChartPage();
+    buildSetupPage();
+    connectHandlers();
+    TimerResetReceiver->start();
+
+    FormCreate();
+}
+
+TfmMain::~TfmMain()
+{
+    // The port's thread hands events to this window; stop it while the
+    // window is still whole.
+    runGuarded([this] { ComPort1->Close(); });
+}
+
+void TfmMain::buildPort()
+{
+    ComPort1 = new TComPort(this);
+    ComPort1->setObjectName(QStringLiteral("ComPort1"));
+    ComPort1->setPort(QStringLiteral("COM1"));
+    ComPort1->setBaudRate(br38400);
+    ComPort1->setDataBits(dbEight);
+    ComPort1->setStopBits(sbOneStopBit);
+    ComPort1->Parity().setBits(prNone);
+    ComPort1->FlowControl().setFlowControl(fcNone);
+    ComPort1->FlowControl().setControlDTR(dtrDisable);
+    ComPort1->FlowControl().setControlRTS(rtsDisable);
+    ComPort1->OnRxChar = [this](QObject *sender, int count) { ComPort1RxChar(sender, count); };
+}
+
+void TfmMain::buildStatisticsPage()
+{
+    Panel1 = make<QFrame>(TabStatis, "Panel1");
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Splitter1 = make<QSplitter>(Panel1, "Splitter1", Qt::Horizontal);
+    Splitter1->setChildrenCollapsible(false);
+    Memo1 = make<LogMemo>(Splitter1, "Memo1");
+    Memo2 = make<LogMemo>(Splitter1, "Memo2");
+    for (LogMemo *m : {Memo1, Memo2}) {
+        m->setMinimumSize(150, 150);
+        Splitter1->addWidget(m);
+    }
+    auto *panelLayout = new QHBoxLayout(Panel1);
+    panelLayout->setContentsMargins(1, 1, 1, 1);
+    panelLayout->addWidget(Splitter1);
+
+    btnStart = make<QPushButton>(TabStatis, "btnStart", QStringLiteral("Старт"));
+    ComLed1 = make<TComLed>(TabStatis, "ComLed1");
+    ComLed1->setKind(lkGreenLight);
+    ComLed1->setLedSignal(lsConn);
+    ComLed1->setComPort(ComPort1);
+
+    GroupBoxLabel = make<QGroupBox>(TabStatis, "GroupBoxLabel", QStringLiteral("Инфо"));
+    auto label = [this](const char *name, const QString &caption, const QString &hint = {}) {
+        auto *l = make<TLabel>(GroupBoxLabel, name, caption);
+        l->setToolTip(hint);
+        return l;
+    };
+    lbRecv = label("lbRecv", QStringLiteral("Принято"), QStringLiteral("Кол-во принятых байт"));
+    lbSend = label("lbSend", QStringLiteral("Послано"), QStringLiteral("Кол-во переданных байт"));
+    Label25 = label("Label25", QStringLiteral("Время вкл."));
+    LbCurrentTime = label("LbCurrentTime", QStringLiteral("Время"));
+    LbTimeA = label("LbTimeA", QStringLiteral("-----------"), QStringLiteral("двойной клик - сброс"));
+    auto *info = new QVBoxLayout(GroupBoxLabel);
+    for (QLabel *l : {lbRecv, lbSend, Label25, LbCurrentTime, LbTimeA})
+        info->addWidget(l);
+
+    auto *ledRow = new QHBoxLayout;
+    ledRow->addWidget(ComLed1);
+    ledRow->addStretch();
+    auto *side = new QVBoxLayout;
+    side->addWidget(btnStart);
+    side->addLayout(ledRow);
+    side->addWidget(GroupBoxLabel);
+    side->addStretch();
+    auto *sideBox = new QWidget(TabStatis);
+    sideBox->setLayout(side);
+    sideBox->setFixedWidth(132);
+    side->setContentsMargins(0, 0, 0, 0);
+
+    auto *page = new QHBoxLayout(TabStatis);
+    page->setContentsMargins(4, 4, 4, 4);
+    page->addWidget(Panel1, 1);
+    page->addWidget(sideBox);
+}
+
+void TfmMain::buildChartPage()
+{
+    Chart1 = make<QFrame>(TabSheet1, "Chart1");
+    Chart1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Chart1->setAutoFillBackground(true);
+    QPalette silver = Chart1->palette();
+    silver.setColor(QPalette::Window, QColor(192, 192, 192));
+    Chart1->setPalette(silver);
+
+    auto colourLabel = [this](const char *name, const QString &caption, int x, bool bold,
+                              QColor colour) {
+        auto *l = make<QLabel>(Chart1, name, caption);
+        QFont f = l->font();
+        f.setBold(bold);
+        l->setFont(f);
+        setFontColor(l, colour);
+        l->setToolTip(QStringLiteral("выбрать цвет"));
+        l->move(x, 16);
+        return l;
+    };
+    LabelColor_AU = colourLabel("LabelColor_AU", QStringLiteral("A(U)"), 256, true, QColor(0, 128, 0));
+    LabelColor_AT = colourLabel("LabelColor_AT", QStringLiteral("T°C"), 288, false, QColor(0, 128, 0));
+    LabelColor_BU = colourLabel("LabelColor_BU", QStringLiteral("B(U)"), 328, true, QColor(0, 0, 255));
+    LabelColor_BT = colourLabel("LabelColor_BT", QStringLiteral("T°C"), 360, false, QColor(0, 0, 255));
+
+    auto viewButton = [this](const char *name, const QString &caption, bool bold) {
+        auto *b = make<QToolButton>(TabSheet1, name);
+        b->setText(caption);
+        b->setCheckable(true);
+        b->setChecked(true);
+        b->setMinimumWidth(28);
+        QFont f = b->font();
+        f.setBold(bold);
+        b->setFont(f);
+        return b;
+    };
+    BtnViewA = viewButton("BtnViewA", QStringLiteral("A"), true);
+    BtnViewAT = viewButton("BtnViewAT", QStringLiteral("T"), false);
+    BtnViewB = viewButton("BtnViewB", QStringLiteral("B"), true);
+    BtnViewBT = viewButton("BtnViewBT", QStringLiteral("T"), false);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QToolButton *b : {BtnViewA, BtnViewAT, BtnViewB, BtnViewBT})
+        buttons->addWidget(b);
+    auto *page = new QVBoxLayout(TabSheet1);
+    page->setContentsMargins(4, 4, 4, 4);
+    page->addWidget(Chart1, 1);
+    page->addLayout(buttons);
+}
+
+void TfmMain::buildSetupPage()
+{
+    auto *calibration = new QGroupBox(TabSetup);
+    UpDStepADC = spin(calibration, "UpDStepADC", 1, 500, 250);
+    UpDResistr = spin(calibration, "UpDResistr", 1, 300, 51);
+    UpDRdecharge = spin(calibration, "UpDRdecharge", 1, 100, 39);
+    UpDResistr->setToolTip(QStringLiteral("Сопротивление резистора, датчика тока."));
+    UpDRdecharge->setToolTip(QStringLiteral(
+        "Сопротивление разрядного резистора, для подсчета внутреннего сопротивления акк."));
+    auto *rows = new QFormLayout(calibration);
+    rows->addRow(QStringLiteral("Шаг ADC"), UpDStepADC);
+    rows->addRow(QStringLiteral("R="), UpDResistr);
+    rows->addRow(QStringLiteral("Rd"), UpDRdecharge);
+
+    GroupBox2 = make<QGroupBox>(TabSetup, "GroupBox2", QStringLiteral("Температура"));
+    LbTemperaturaA = make<QLabel>(GroupBox2, "LbTemperaturaA", QStringLiteral("Т канал А"));
+    LbTemperaturaB = make<QLabel>(GroupBox2, "LbTemperaturaB", QStringLiteral("Т канал B"));
+    CheckBoxConstruktorGraf =
+        make<QCheckBox>(GroupBox2, "CheckBoxConstruktorGraf", QStringLiteral("Строить графики"));
+    CheckBoxConstruktorGraf->setToolTip(QStringLiteral("Строить графики"));
+    CheckBoxConstruktorGraf->setEnabled(false);
+    auto *temperature = new QVBoxLayout(GroupBox2);
+    temperature->addWidget(LbTemperaturaA);
+    temperature->addWidget(LbTemperaturaB);
+    temperature->addWidget(CheckBoxConstruktorGraf);
+
+    GroupBoxByte = make<QGroupBox>(TabSetup, "GroupBoxByte");
+    LabStatus = make<QLabel>(GroupBoxByte, "LabStatus", QStringLiteral("статус"));
+    auto *exchange = new QVBoxLayout(GroupBoxByte);
+    exchange->addWidget(LabStatus);
+
+    auto *page = new QGridLayout(TabSetup);
+    page->addWidget(GroupBox2, 0, 0);
+    page->addWidget(calibration, 0, 1);
+    page->addWidget(GroupBoxByte, 1, 0, 1, 2);
+    page->setRowStretch(2, 1);
+    page->setColumnStretch(2, 1);
+}
+
+void TfmMain::connectHandlers()
+{
+    connectHandler(btnStart, &QPushButton::clicked, this, [this] { btnStartClick(); });
+    connectHandler(lbRecv, &TLabel::doubleClicked, this, [this] { lbRecvDblClick(); });
+    connectHandler(lbSend, &TLabel::doubleClicked, this, [this] { lbSendDblClick(); });
+    connectHandler(TimerResetReceiver, &QTimer::timeout, this, [this] { TimerResetReceiverTimer(); });
+    connectHandler(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    // The program-wide copy of the ADC step follows its spin button.
+    connectHandler(UpDStepADC, &QSpinBox::valueChanged, this,
+                   [this](int v) { AdcStep = quint16(v); });
+}
+
+void TfmMain::FormCreate()
+{
+    const QString ini = QDir(programFolder()).filePath(QStringLiteral("zlt.ini"));
+    runGuarded([&] {
+        LogEnabled = IniFile(ini).readBool(QStringLiteral("ComPort1"), QStringLiteral("Log"), false);
+        ComPort1->LoadSettings(stIniFile, ini);
+    });
+    AdcStep = quint16(UpDStepADC->value());
+}
+
+QString TfmMain::statusPanelText(int panel) const
+{
+    return statusPanels_[panel]->text();
+}
+
+void TfmMain::setStatusPanelText(int panel, const QString &text)
+{
+    statusPanels_[panel]->setText(text);
+}
+
+ChartSeries &TfmMain::series(SeriesId s)
+{
+    switch (s) {
+    case SeriesId::AU: return Series1;
+    case SeriesId::AT: return Series2;
+    case SeriesId::BU: return Series3;
+    case SeriesId::BT: break;
+    }
+    return Series4;
+}
+
+LogMemo *TfmMain::memo(Channel ch) const
+{
+    return ch == Channel::A ? Memo1 : Memo2;
 }

@@ -1,20 +1,127 @@
 #pragma once
 
+#include "linkview.h"
+#include "series.h"
+
 #include <QMainWindow>
 
+class LogMemo;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QSplitter;
+class QStatusBar;
 class QTabWidget;
-class QWidget;
+class QTimer;
+class QToolButton;
+class TComLed;
+class TComPort;
+class TLabel;
 
-// The program's one main window.
-class TfmMain : public QMainWindow
+// The program's one main window. Its handlers live with the subsystem that
+// owns them (link/receive.cpp for the link).
+class TfmMain : public QMainWindow, public LinkView
 {
     Q_OBJECT
 
 public:
     explicit TfmMain(QWidget *parent = nullptr);
+    ~TfmMain() override;
 
+    // Pages.
     QTabWidget *PageControl1 = nullptr;
     QWidget *TabStatis = nullptr;
     QWidget *TabSheet1 = nullptr;
     QWidget *TabSetup = nullptr;
+
+    // "Статистика": the channel logs and the link.
+    QFrame *Panel1 = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    LogMemo *Memo1 = nullptr;
+    LogMemo *Memo2 = nullptr;
+    QPushButton *btnStart = nullptr;
+    TComLed *ComLed1 = nullptr;
+    QGroupBox *GroupBoxLabel = nullptr;
+    TLabel *lbRecv = nullptr;
+    TLabel *lbSend = nullptr;
+    TLabel *Label25 = nullptr;
+    TLabel *LbCurrentTime = nullptr;
+    TLabel *LbTimeA = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+
+    // "Графики": the curves' data, their view buttons and colour labels.
+    QFrame *Chart1 = nullptr;
+    ChartSeries Series1{QStringLiteral("Series1"), QStringLiteral("Канал A")};
+    ChartSeries Series2{QStringLiteral("Series2"), QStringLiteral("Темп. А")};
+    ChartSeries Series3{QStringLiteral("Series3"), QStringLiteral("Канал В")};
+    ChartSeries Series4{QStringLiteral("Series4"), QStringLiteral("Темп. В")};
+    QLabel *LabelColor_AU = nullptr;
+    QLabel *LabelColor_AT = nullptr;
+    QLabel *LabelColor_BU = nullptr;
+    QLabel *LabelColor_BT = nullptr;
+    QToolButton *BtnViewA = nullptr;
+    QToolButton *BtnViewAT = nullptr;
+    QToolButton *BtnViewB = nullptr;
+    QToolButton *BtnViewBT = nullptr;
+
+    // "Настройки": what the link reads of the settings page.
+    QSpinBox *UpDStepADC = nullptr;
+    QSpinBox *UpDResistr = nullptr;
+    QSpinBox *UpDRdecharge = nullptr;
+    QGroupBox *GroupBox2 = nullptr;
+    QLabel *LbTemperaturaA = nullptr;
+    QLabel *LbTemperaturaB = nullptr;
+    QCheckBox *CheckBoxConstruktorGraf = nullptr;
+    QGroupBox *GroupBoxByte = nullptr;
+    QLabel *LabStatus = nullptr;
+
+    TComPort *ComPort1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QTimer *TimerResetReceiver = nullptr;
+
+    // The text of a status bar panel (0: data file name, 1: receive errors).
+    QString statusPanelText(int panel) const;
+    void setStatusPanelText(int panel, const QString &text);
+
+    // Start-up: the stored settings, then the values derived from them.
+    void FormCreate();
+
+    // Link handlers (link/receive.cpp).
+    void ComPort1RxChar(QObject *Sender, int Count);
+    void TimerResetReceiverTimer();
+    void lbRecvDblClick();
+    void lbSendDblClick();
+    void btnStartClick();
+    // Charge clock.
+    void Timer1Timer();
+
+    // LinkView (link/receive.cpp).
+    void addLogLine(Channel ch, const QString &line) override;
+    int logLineCount(Channel ch) const override;
+    bool seriesViewOn(SeriesId s) const override;
+    void addSeriesPoint(SeriesId s, double value, const QString &label) override;
+    int adcStepSetting() const override;
+    int senseResistor() const override;
+    int dischargeResistor() const override;
+    bool sensorPageShown() const override;
+    void showSensorReadings(double sensor1, double sensor2) override;
+    bool sensorChartingOn() const override;
+    void showReceivedTotal(int total) override;
+    void showReceiveError(const QString &chargeTime) override;
+    void HandleBlockReply(const quint8 *bytes, int count) override;
+
+    ChartSeries &series(SeriesId s);
+    LogMemo *memo(Channel ch) const;
+
+private:
+    void buildStatisticsPage();
+    void buildChartPage();
+    void buildSetupPage();
+    void buildPort();
+    void connectHandlers();
+
+    QLabel *statusPanels_[2] = {};
 };

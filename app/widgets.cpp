@@ -1,0 +1,87 @@
+#include "widgets.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+
+void TLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QLabel::mouseDoubleClickEvent(event);
+    emit doubleClicked();
+}
+
+QColor fontColor(const QWidget *w)
+{
+    return w->palette().color(QPalette::WindowText);
+}
+
+void setFontColor(QWidget *w, QColor c)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, c);
+    w->setPalette(p);
+}
+
+LogMemo::LogMemo(QWidget *parent) : QPlainTextEdit(parent)
+{
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A log is appended to for hours; an undo history would keep a second
+    // copy of everything it ever received.
+    setUndoRedoEnabled(false);
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(FlushInterval);
+    connect(&flushTimer_, &QTimer::timeout, this, &LogMemo::flush);
+}
+
+void LogMemo::addLine(const QString &line)
+{
+    pending_.append(line);
+    if (!flushTimer_.isActive())
+        flushTimer_.start();
+}
+
+int LogMemo::lineCount() const
+{
+    const QTextDocument *doc = document();
+    return (doc->isEmpty() ? 0 : doc->blockCount()) + int(pending_.size());
+}
+
+QStringList LogMemo::lines() const
+{
+    const_cast<LogMemo *>(this)->flush();
+    if (document()->isEmpty())
+        return {};
+    return toPlainText().split(QLatin1Char('\n'));
+}
+
+QString LogMemo::text() const
+{
+    const_cast<LogMemo *>(this)->flush();
+    return toPlainText();
+}
+
+void LogMemo::flush()
+{
+    flushTimer_.stop();
+    if (pending_.isEmpty())
+        return;
+    // One edit for the whole batch: the layout and the scroll bar are updated
+    // once rather than per line. The view follows new lines only when the
+    // user has not scrolled away from the end.
+    QScrollBar *bar = verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    QString batch;
+    if (!document()->isEmpty())
+        batch += QLatin1Char('\n');
+    batch += pending_.join(QLatin1Char('\n'));
+    pending_.clear();
+    cursor.insertText(batch);
+    cursor.endEditBlock();
+    if (atEnd)
+        bar->setValue(bar->maximum());
+}

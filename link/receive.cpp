@@ -1,0 +1,176 @@
+// The main window's side of the link: received bytes, the silence timer, the
+// counters, Start/Stop and the charge clock.
+
+#include "TfmMain.h"
+
+#include "CPort.h"
+#include "clock.h"
+#include "dialogs.h"
+#include "localeformat.h"
+#include "statistika.h"
+#include "widgets.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include <stdexcept>
+
+void TfmMain::ComPort1RxChar(QObject *, int Count)
+{
+    TimerResetReceiver->stop();
+    // More than one buffer's worth may be waiting: take it in chunks that
+    // keep packets whole, in arrival order.
+    for (int waiting = Count; waiting > 0;) {
+        quint8 chunk[RecvChunkSize];
+        const int want = NextChunkSize(*this, waiting);
+        const int got = ComPort1->Read(chunk, want);
+        if (got <= 0)
+            break;
+        ReceiveChunk(*this, chunk, got);
+        waiting -= got;
+    }
+    TimerResetReceiver->start(1000);
+}
+
+void TfmMain::TimerResetReceiverTimer()
+{
+    ResetReceiver(*this);
+}
+
+void TfmMain::lbRecvDblClick()
+{
+    lbRecv->setText(QStringLiteral("Принято"));
+    RecvTotal = 0;
+}
+
+void TfmMain::lbSendDblClick()
+{
+    lbSend->setText(QStringLiteral("Послано"));
+    SentTotal = 0;
+}
+
+void TfmMain::btnStartClick()
+{
+    try {
+        if (!ComPort1->Connected()) {
+            Timer1->start();
+            const double now = Clock::timeOfDay();
+            Label25->setText(Fmt::longTime(now));
+            StartTime = now;
+            btnStart->setText(QStringLiteral("Stop"));
+            ComPort1->Open();
+        } else {
+            btnStart->setText(QStringLiteral("Старт"));
+            ComPort1->Close();
+            Timer1->stop();
+            Label25->setText(QStringLiteral("Время вкл."));
+            LbCurrentTime->setText(QStringLiteral("Время"));
+            LbTimeA->setText(QStringLiteral("-----------"));
+        }
+    } catch (const std::exception &) {
+        btnStart->setText(QStringLiteral("Старт"));
+        Dialogs::instance().message(this, QStringLiteral("Не могу открыть порт: ") + ComPort1->Port(),
+                                    Dialogs::Icon::None);
+    }
+}
+
+void TfmMain::Timer1Timer()
+{
+    const double now = Clock::timeOfDay();
+    // Just past midnight the time of day starts again from 0; carry the
+    // charge time shown so far so the clock keeps growing.
+    if (now < 2.0 / 86400) {
+        StartTime = now;
+        double shown = 0;
+        if (!Fmt::parseChargeTime(LbTimeA->text(), &shown))
+            throw std::runtime_error(
+                QStringLiteral("'%1' is not a valid time").arg(LbTimeA->text()).toStdString());
+        TimeOffset = shown;
+    }
+    LbCurrentTime->setText(Fmt::longTime(now));
+    LbTimeA->setText(ChargeTimeText());
+}
+
+void TfmMain::addLogLine(Channel ch, const QString &line)
+{
+    memo(ch)->addLine(line);
+}
+
+int TfmMain::logLineCount(Channel ch) const
+{
+    return memo(ch)->lineCount();
+}
+
+bool TfmMain::seriesViewOn(SeriesId s) const
+{
+    switch (s) {
+    case SeriesId::AU: return BtnViewA->isChecked();
+    case SeriesId::AT: return BtnViewAT->isChecked();
+    case SeriesId::BU: return BtnViewB->isChecked();
+    case SeriesId::BT: break;
+    }
+    return BtnViewBT->isChecked();
+}
+
+void TfmMain::addSeriesPoint(SeriesId s, double value, const QString &label)
+{
+    const QLabel *colour = s == SeriesId::AU   ? LabelColor_AU
+                           : s == SeriesId::AT ? LabelColor_AT
+                           : s == SeriesId::BU ? LabelColor_BU
+                                               : LabelColor_BT;
+    AddChartPoint(series(s), value, label, fontColor(colour));
+}
+
+int TfmMain::adcStepSetting() const
+{
+    return UpDStepADC->value();
+}
+
+int TfmMain::senseResistor() const
+{
+    return UpDResistr->value();
+}
+
+int TfmMain::dischargeResistor() const
+{
+    return UpDRdecharge->value();
+}
+
+bool TfmMain::sensorPageShown() const
+{
+    return PageControl1->currentWidget() == TabSetup;
+}
+
+void TfmMain::showSensorReadings(double sensor1, double sensor2)
+{
+    LbTemperaturaA->setText(QStringLiteral("1д - ") + Fmt::fixed(sensor1, 1));
+    LbTemperaturaB->setText(QStringLiteral("2д - ") + Fmt::fixed(sensor2, 1));
+    LabStatus->clear();
+    setFontColor(LabStatus, palette().color(QPalette::WindowText));
+}
+
+bool TfmMain::sensorChartingOn() const
+{
+    return CheckBoxConstruktorGraf->isChecked();
+}
+
+void TfmMain::showReceivedTotal(int total)
+{
+    lbRecv->setText(QStringLiteral("Прин. ") + QString::number(total));
+}
+
+void TfmMain::showReceiveError(const QString &chargeTime)
+{
+    setStatusPanelText(1, QStringLiteral("ошибка в принимаемых данных - ") + chargeTime);
+}
+
+void TfmMain::HandleBlockReply(const quint8 *, int)
+{
+    // Replies are awaited only after a parameter request, which this window
+    // does not send yet; with ReadMode never raised nothing arrives here.
+}

@@ -1,0 +1,341 @@
+#include "statistika.h"
+
+#include "clock.h"
+#include "localeformat.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+quint8 RecvBuffer[RecvBufferSize] = {};
+qint32 RecvCount = 0;
+qint32 RecvTotal = 0;
+qint32 SentTotal = 0;
+bool ReadMode = false;
+bool LogEnabled = false;
+QString LogText = LogLegend();
+quint16 AdcStep = 0;
+double StartTime = 0;
+double TimeOffset = 0;
+
+namespace {
+
+constexpr int PacketSize = 5;
+const char HexDigits[] = "0123456789ABCDEF";
+
+void appendHex(QString &out, quint8 b)
+{
+    out += QLatin1Char(HexDigits[b >> 4]);
+    out += QLatin1Char(HexDigits[b & 15]);
+}
+
+quint16 word(const quint8 *p)
+{
+    return quint16(p[0] << 8 | p[1]);
+}
+
+// Counters are 32-bit and wrap after about six days of full-rate traffic;
+// wrapping is done on unsigned values so that it is defined.
+void addWrapping(qint32 &counter, int n)
+{
+    counter = qint32(quint32(counter) + quint32(n));
+}
+
+void dropHeldBytes(LinkView &view)
+{
+    if (RecvCount > 0)
+        view.showReceiveError(ChargeTimeText());
+    RecvCount = 0;
+    ReadMode = false;
+}
+
+} // namespace
+
+double ChargeTime()
+{
+    return Clock::timeOfDay() - StartTime + TimeOffset;
+}
+
+QString ChargeTimeText()
+{
+    return Fmt::chargeTime(ChargeTime());
+}
+
+QString LogLegend()
+{
+    return QStringLiteral("Начало посылки \r\n"
+                          "01-send_str A\r\n"
+                          "02-send_str B\r\n"
+                          "03-send_end_err_str A\r\n"
+                          "04-send_end_err_str B\r\n"
+                          "05-send_internal_r A\r\n"
+                          "06-send_internal_r B\r\n"
+                          "07-send_state A\r\n"
+                          "08-send_state B\r\n"
+                          "09-Разряд send_state A\r\n"
+                          "0A-Разряд send_state B\r\n"
+                          "30-send_Temperature A B\r\n");
+}
+
+void ResetLinkState()
+{
+    std::fill(std::begin(RecvBuffer), std::end(RecvBuffer), 0);
+    RecvCount = RecvTotal = SentTotal = 0;
+    ReadMode = LogEnabled = false;
+    LogText = LogLegend();
+    StartTime = TimeOffset = 0;
+}
+
+int NextChunkSize(LinkView &view, int waiting)
+{
+    auto fit = [waiting]() {
+        int n = std::min({waiting, RecvChunkSize, RecvBufferSize - RecvCount});
+        if (n < waiting)
+            n -= (RecvCount + n) % PacketSize; // may leave 0: no packet fits
+        return n;
+    };
+    int n = fit();
+    if (n <= 0) {
+        // The held bytes can never become whole packets in the room left.
+        dropHeldBytes(view);
+        n = fit();
+    }
+    return n;
+}
+
+void ReceiveChunk(LinkView &view, const quint8 *chunk, int count)
+{
+    if (count <= 0)
+        return;
+    if (count > RecvBufferSize - RecvCount) // only if a caller skipped NextChunkSize
+        dropHeldBytes(view);
+    count = std::min(count, RecvBufferSize);
+
+    addWrapping(RecvTotal, count);
+    view.showReceivedTotal(RecvTotal);
+
+    QString entry;
+    if (LogEnabled) {
+        entry.reserve(48 + count * 6);
+        entry += QStringLiteral("\r\n");
+        entry += Fmt::wallClockStamp(Clock::now().time());
+        entry += QLatin1Char(' ');
+        entry += ChargeTimeText();
+        entry += QStringLiteral(" Nbytes (") + QString::number(count) + QStringLiteral(") ");
+        for (int i = 0; i < count; ++i) {
+            appendHex(entry, chunk[i]);
+            entry += QLatin1Char(' ');
+        }
+    }
+
+    std::memcpy(RecvBuffer + RecvCount, chunk, size_t(count));
+    RecvCount += count;
+
+    if (RecvCount % PacketSize == 0) {
+        if (LogEnabled) {
+            entry += QStringLiteral(" DataReceive N5-") + QString::number(RecvCount)
+                     + QLatin1Char(' ');
+            for (int i = 0; i < RecvCount; ++i) {
+                if (i % PacketSize == 0)
+                    entry += QLatin1Char(':');
+                appendHex(entry, RecvBuffer[i]);
+                entry += QLatin1Char(' ');
+            }
+        }
+        if (ReadMode) {
+            if (RecvCount >= 15) {
+                ReadMode = false;
+                const int held = RecvCount;
+                RecvCount = 0;
+                view.HandleBlockReply(RecvBuffer, held);
+            }
+        } else {
+            const int held = RecvCount;
+            RecvCount = 0;
+            DecodePackets(view, RecvBuffer, held);
+        }
+    }
+
+    if (LogEnabled)
+        LogText += QStringLiteral("  ") + entry;
+}
+
+void ResetReceiver(LinkView &view)
+{
+    dropHeldBytes(view);
+}
+
+QString PacketDump(const quint8 *bytes, int count)
+{
+    QString dump;
+    dump.reserve(count * 5);
+    for (int i = 0; i < count; ++i) {
+        dump += QStringLiteral(" 0x");
+        appendHex(dump, bytes[i]);
+    }
+    return dump;
+}
+
+void DecodePackets(LinkView &view, const quint8 *bytes, int count)
+{
+    QString dump; // built on the first unrecognised packet: rare in practice
+    try {
+        for (int at = 0; at + PacketSize <= count; at += PacketSize) {
+            const quint8 *p = bytes + at;
+            const quint8 code = p[0];
+            const Channel ch = code % 2 ? Channel::A : Channel::B;
+            switch (code) {
+            case 0x01: case 0x02:
+                AddSampleLine(view, word(p + 1), qint16(word(p + 3)), ch);
+                break;
+            case 0x03: case 0x04:
+                AddEndReport(view, p[1], ch);
+                break;
+            case 0x05: case 0x06:
+                AddInternalResistance(view, word(p + 1), word(p + 3), ch);
+                break;
+            case 0x07: case 0x08:
+                AddStartHeader(view, ch);
+                AddParameterLines(view, word(p + 1), p[3], ch);
+                break;
+            case 0x09: case 0x0A:
+                AddDischargeHeader(view, ch);
+                AddParameterLines(view, word(p + 1), p[3], ch);
+                break;
+            case 0x30: {
+                const double t1 = qint16(word(p + 1)) / 10.0, t2 = qint16(word(p + 3)) / 10.0;
+                if (view.sensorPageShown() && count == PacketSize)
+                    view.showSensorReadings(t1, t2);
+                if (view.sensorChartingOn()) {
+                    if (view.seriesViewOn(SeriesId::AT))
+                        view.addSeriesPoint(SeriesId::AT, t1, Fmt::hoursMinutes(ChargeTime()));
+                    if (view.seriesViewOn(SeriesId::BT))
+                        view.addSeriesPoint(SeriesId::BT, t2, Fmt::hoursMinutes(ChargeTime()));
+                }
+                break;
+            }
+            default: {
+                if (dump.isEmpty())
+                    dump = PacketDump(bytes, count);
+                view.addLogLine(Channel::A, ChargeTimeText() + QStringLiteral(";  ") + dump);
+                view.addLogLine(Channel::B, ChargeTimeText() + QStringLiteral(";  ") + dump);
+            }
+            }
+        }
+    } catch (const std::exception &) {
+        // Whatever a packet holds, it is reported in the status bar and never
+        // in a dialog; the packets after it in this call are dropped.
+        view.showReceiveError(ChargeTimeText());
+    }
+}
+
+QString SampleLineText(const QString &chargeTime, quint16 adc, double volts, qint16 tenths)
+{
+    QString line;
+    line.reserve(chargeTime.size() + 40);
+    line += chargeTime;
+    line += QStringLiteral("    ADC=");
+    line += QString::number(adc);
+    line += QStringLiteral("    U=");
+    line += Fmt::fixed(volts, 4);
+    line += QStringLiteral("    T=");
+    line += Fmt::fixed(tenths / 10.0, 1);
+    line += QLatin1Char(';');
+    return line;
+}
+
+void AddSampleLine(LinkView &view, quint16 adc, qint16 tenths, Channel ch)
+{
+    const double volts = qint32(quint32(adc) * AdcStep) / 100000.0;
+    const double degrees = tenths / 10.0;
+    const bool a = ch == Channel::A;
+    const SeriesId u = a ? SeriesId::AU : SeriesId::BU, t = a ? SeriesId::AT : SeriesId::BT;
+    if (view.seriesViewOn(u))
+        view.addSeriesPoint(u, volts, Fmt::hoursMinutes(ChargeTime()));
+    if (view.seriesViewOn(t))
+        view.addSeriesPoint(t, degrees, Fmt::hoursMinutes(ChargeTime()));
+    view.addLogLine(ch, SampleLineText(ChargeTimeText(), adc, volts, tenths));
+}
+
+QString EndReportText(quint8 flags)
+{
+    static const char *const texts[8] = {
+        " Ошибка 1. Превышено максимальное время заряда.",
+        " Ошибка 2. Большая температура / большой рост температуры.",
+        " Ошибка 3. Высокое напряжение аккумулятора.",
+        " Ошибка 4. Высокое сопротивление аккумулятора.",
+        " Ошибка 5. Ошибка при установке тока.",
+        " Ошибка 6. Низкое напряжение аккумулятора.",
+        " Ошибка 7. Нет роста напряжения на аккумуляторе.",
+        " Конец заряда.",
+    };
+    QString line = QStringLiteral("END: ");
+    for (int bit = 0; bit < 8; ++bit)
+        if (flags & (1 << bit))
+            line += QString::fromUtf8(texts[bit]);
+    return line;
+}
+
+void AddEndReport(LinkView &view, quint8 flags, Channel ch)
+{
+    view.addLogLine(ch, EndReportText(flags));
+}
+
+QString InternalResistanceText(quint16 emf, quint16 loaded, int rdTenths)
+{
+    // Floating point would quietly give an infinity; a cell cannot be
+    // measured without current through the load, so this is bad data.
+    if (loaded == 0)
+        throw std::domain_error("internal resistance with no loaded voltage");
+    const double rd = rdTenths / 10.0;
+    const double r = (int(emf) - int(loaded)) / (loaded / rd);
+    return QStringLiteral("Внутреннее R аккумулятора = ") + Fmt::fixed(r, 3);
+}
+
+void AddInternalResistance(LinkView &view, quint16 emf, quint16 loaded, Channel ch)
+{
+    view.addLogLine(ch, InternalResistanceText(emf, loaded, view.dischargeResistor()));
+}
+
+QStringList ParameterLinesText(quint16 current, quint8 mode, int step, int senseR)
+{
+    const double ma = qint32(quint32(current) * quint32(step)) / double(senseR);
+    const QString amount = QStringLiteral(" Ток = ") + Fmt::fixed(ma, 0) + QStringLiteral(" mA.");
+    const QString trickle = QStringLiteral("Включен режим дозаряда.");
+    QStringList lines;
+    if (mode & 0x20) {
+        // "NiСd" is spelled with a Cyrillic Es, as the charger's logs always were.
+        lines << QStringLiteral("NiСd аккумулятор.") + amount;
+        if (mode & 0x80)
+            lines << QStringLiteral("Останов только по времени и ошибкам.");
+        else if (mode & 0x40)
+            lines << trickle;
+    } else {
+        lines << QStringLiteral("NiMh аккумулятор.") + amount;
+        if (mode & 0x40)
+            lines << trickle;
+    }
+    return lines;
+}
+
+void AddParameterLines(LinkView &view, quint16 current, quint8 mode, Channel ch)
+{
+    for (const QString &line :
+         ParameterLinesText(current, mode, view.adcStepSetting(), view.senseResistor()))
+        view.addLogLine(ch, line);
+}
+
+void AddStartHeader(LinkView &view, Channel ch)
+{
+    if (view.logLineCount(ch) > 0)
+        view.addLogLine(ch, QString());
+    view.addLogLine(ch, QStringLiteral("Старт."));
+}
+
+void AddDischargeHeader(LinkView &view, Channel ch)
+{
+    if (view.logLineCount(ch) > 0)
+        view.addLogLine(ch, QString());
+    view.addLogLine(ch, QStringLiteral("Разряд."));
+    view.addLogLine(ch, QStringLiteral("Параметры заряда:"));
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+// The device link: the program-wide link state, framing of received bytes,
+// packet decoding and the lines of the channel logs.
+
+#include "linkview.h"
+
+#include <QString>
+#include <QStringList>
+
+// --- Link state (one link, one charger) ---------------------------------
+
+constexpr int RecvBufferSize = 257;
+constexpr int RecvChunkSize = 256; // most bytes taken from the port at once
+
+extern quint8 RecvBuffer[RecvBufferSize];
+extern qint32 RecvCount;   // bytes held in RecvBuffer
+extern qint32 RecvTotal;   // bytes received since start or the counter's reset
+extern qint32 SentTotal;   // bytes sent since start or the counter's reset
+extern bool ReadMode;      // a 15-byte parameter-block reply is awaited
+extern bool LogEnabled;    // the link log is kept ("Log" in the settings file)
+extern QString LogText;    // the link log, starting with its legend
+extern quint16 AdcStep;    // ADC step, 1/100 mV per count; never 0 once set
+
+// The charge clock, fractions of a day: charge time = time of day -
+// StartTime + TimeOffset.
+extern double StartTime;
+extern double TimeOffset;
+
+double ChargeTime();
+QString ChargeTimeText(); // the charge time as log lines print it
+
+// The legend the link log starts with (CR LF line ends).
+QString LogLegend();
+// Puts every piece of link state back to its start value.
+void ResetLinkState();
+
+// --- Framing -------------------------------------------------------------
+
+// How many of `waiting` bytes the next read may take so that held bytes never
+// pass the end of RecvBuffer and, when more bytes follow, the held count ends
+// on a packet boundary. When even one packet cannot be completed in the room
+// left, the held bytes are dropped first and reported like the silence timer
+// does. Always at least 1 for waiting > 0.
+int NextChunkSize(LinkView &view, int waiting);
+// Takes one chunk read from the port: counters, link log, and the hand-on of
+// complete frames to DecodePackets or the block-reply handler.
+void ReceiveChunk(LinkView &view, const quint8 *chunk, int count);
+// A tick of the silence timer: drops an incomplete frame and read mode.
+void ResetReceiver(LinkView &view);
+
+// --- Decoding and log lines -----------------------------------------------
+
+void DecodePackets(LinkView &view, const quint8 *bytes, int count);
+
+void AddSampleLine(LinkView &view, quint16 adc, qint16 tenths, Channel ch);
+void AddEndReport(LinkView &view, quint8 flags, Channel ch);
+void AddInternalResistance(LinkView &view, quint16 emf, quint16 loaded, Channel ch);
+void AddParameterLines(LinkView &view, quint16 current, quint8 mode, Channel ch);
+void AddStartHeader(LinkView &view, Channel ch);
+void AddDischargeHeader(LinkView &view, Channel ch);
+
+// The texts of those lines, from plain values.
+QString SampleLineText(const QString &chargeTime, quint16 adc, double volts, qint16 tenths);
+QString EndReportText(quint8 flags);
+// Throws std::domain_error when `loaded` is 0 (the cell's resistance cannot
+// be computed).
+QString InternalResistanceText(quint16 emf, quint16 loaded, int rdTenths);
+QStringList ParameterLinesText(quint16 current, quint8 mode, int step, int senseR);
+// " 0xNN" for every byte: the dump of an unrecognised packet.
+QString PacketDump(const quint8 *bytes, int count);
