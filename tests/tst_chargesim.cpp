@@ -83,7 +83,13 @@ private slots:
         QVERIFY(sim.peerConnected());
         QTRY_VERIFY(got.size() >= 40);
         port.Close();
-        for (qsizetype at = 0; at + 5 <= got.size(); at += 5) {
+        // Each channel opens its charge: the start block, then the cell's
+        // internal resistance.
+        QCOMPARE(got.left(5).toHex(), QByteArray("0700cc4000"));
+        QCOMPARE(int(got[5]), 0x05);
+        QCOMPARE(got.mid(10, 5).toHex(), QByteArray("0800666000"));
+        QCOMPARE(int(got[15]), 0x06);
+        for (qsizetype at = 20; at + 5 <= got.size(); at += 5) {
             const auto *p = reinterpret_cast<const unsigned char *>(got.constData() + at);
             QCOMPARE(int(p[0]), at / 5 % 2 ? 2 : 1); // A then B
             const double volts = (p[1] << 8 | p[2]) * o.adcStep / 100000.0;
@@ -92,6 +98,19 @@ private slots:
             QVERIFY2(celsius > 15 && celsius < 40, qPrintable(QString::number(celsius)));
         }
         QTRY_VERIFY(!sim.peerConnected());
+    }
+
+    // When a cell is charged the channel reports the end and starts the next.
+    void chargesEndAndStartAgain()
+    {
+        Simulator sim({.link = {}, .intervalMs = 60000, .speed = 7});
+        QByteArray codes;
+        for (int i = 0; i < 40; ++i)
+            for (const Packet &p : sim.nextPackets())
+                if (p[0] != 0x01 && p[0] != 0x02)
+                    codes += char(p[0]) + (p[0] == 0x03 ? QByteArray(1, char(p[1])) : QByteArray());
+        QVERIFY(codes.startsWith(QByteArray::fromHex("07050806")));
+        QVERIFY(codes.contains(QByteArray::fromHex("03800705")));
     }
 };
 

@@ -21,6 +21,12 @@ Packet samplePacket(Channel channel, std::uint16_t adc, std::int16_t tenths)
             static_cast<std::uint8_t>(t >> 8), static_cast<std::uint8_t>(t & 0xFF)};
 }
 
+Packet wordPacket(std::uint8_t code, std::uint16_t w1, std::uint16_t w2)
+{
+    return {code, static_cast<std::uint8_t>(w1 >> 8), static_cast<std::uint8_t>(w1 & 0xFF),
+            static_cast<std::uint8_t>(w2 >> 8), static_cast<std::uint8_t>(w2 & 0xFF)};
+}
+
 double CellCurve::volts(double t) const
 {
     const double x = std::clamp(t / minutes, 0.0, 1.0);
@@ -124,6 +130,39 @@ std::array<Packet, 2> Simulator::nextSamples()
     return out;
 }
 
+std::vector<Packet> Simulator::nextPackets()
+{
+    // Channel A charges a NiMH cell at 1000 mA with trickle charge after it,
+    // channel B a NiCd cell at 500 mA; both cells measure about 0.05 ohm.
+    struct Setup
+    {
+        CellCurve cell;
+        double offset;
+        int milliamps;
+        std::uint8_t mode;
+    };
+    const Setup setups[2] = {{nimhCell(), 0, 1000, 0x40}, {nicdCell(), 10, 500, 0x60}};
+    std::vector<Packet> out;
+    for (int ch = 0; ch < 2; ++ch) {
+        const Setup &s = setups[ch];
+        const double t = std::fmod(minutes_ + s.offset, s.cell.minutes);
+        if (t < lastT_[ch] || lastT_[ch] < 0) {
+            const auto odd = static_cast<std::uint8_t>(ch);
+            if (lastT_[ch] >= 0)
+                out.push_back(wordPacket(0x03 + odd, 0x80 << 8, 0));
+            const auto units = static_cast<std::uint16_t>(s.milliamps * options_.senseR
+                                                          / options_.adcStep);
+            out.push_back(wordPacket(0x07 + odd, units, std::uint16_t(s.mode << 8)));
+            const auto emf = static_cast<std::uint16_t>(s.cell.volts(t) * 100000 / options_.adcStep);
+            out.push_back(wordPacket(0x05 + odd, emf, std::uint16_t(emf * 0.987)));
+        }
+        lastT_[ch] = t;
+    }
+    for (const Packet &p : nextSamples())
+        out.push_back(p);
+    return out;
+}
+
 bool Simulator::send(const Packet &p)
 {
     size_t done = 0;
@@ -167,7 +206,7 @@ void Simulator::run()
 {
     while (running_) {
         if (peerConnected()) {
-            for (const Packet &p : nextSamples())
+            for (const Packet &p : nextPackets())
                 send(p);
         }
         // Whatever the program sends is read and dropped for now.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace chargesim {
 
@@ -17,6 +18,9 @@ using Packet = std::array<std::uint8_t, 5>;
 // A measurement packet: code 01 (A) or 02 (B), ADC count and temperature in
 // tenths of a degree, both big-endian.
 Packet samplePacket(Channel channel, std::uint16_t adcCount, std::int16_t tenthsCelsius);
+
+// Any packet: a code and two big-endian words.
+Packet wordPacket(std::uint8_t code, std::uint16_t w1, std::uint16_t w2);
 
 // Voltage and temperature of a cell along a fast charge, by minutes since
 // the start; the curve ends with the voltage peak, its slight drop and the
@@ -43,6 +47,7 @@ struct Options
     int intervalMs = 1000;     // time between two samples of a channel
     double speed = 1.0;        // charge minutes that pass per real minute
     std::uint16_t adcStep = 250; // hundredths of a millivolt per ADC count
+    std::uint16_t senseR = 51;   // current-sense resistor, hundredths of an ohm
 };
 
 class Simulator
@@ -64,6 +69,10 @@ public:
 
     // The next pair of samples (A then B) as the charger would send them.
     std::array<Packet, 2> nextSamples();
+    // Everything the charger sends in one interval: for a channel whose
+    // charge begins, the end report of the last one (if any), the start block
+    // and the cell's internal resistance; then the samples.
+    std::vector<Packet> nextPackets();
 
 private:
     void run();
@@ -76,6 +85,7 @@ private:
     std::atomic<bool> running_{false};
     int stopPipe_[2] = {-1, -1};
     double minutes_ = 0;
+    double lastT_[2] = {-1, -1};
     std::uint32_t noise_ = 12345;
 };
 
