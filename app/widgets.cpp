@@ -30,6 +30,11 @@ LogMemo::LogMemo(QWidget *parent) : QPlainTextEdit(parent)
     // A log is appended to for hours; an undo history would keep a second
     // copy of everything it ever received.
     setUndoRedoEnabled(false);
+    // The form was drawn for an 8-point font: at that size a measurement line
+    // fits the memo's width at the window's design size.
+    QFont f = font();
+    f.setPointSize(8);
+    setFont(f);
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(FlushInterval);
     connect(&flushTimer_, &QTimer::timeout, this, &LogMemo::flush);
