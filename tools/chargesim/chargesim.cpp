@@ -60,7 +60,7 @@ void fail(const char *what)
 }
 } // namespace
 
-Simulator::Simulator(Options options) : options_(std::move(options))
+Simulator::Simulator(Options options) : options_(std::move(options)), fault_(options_.fault)
 {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0)
@@ -163,11 +163,11 @@ std::vector<Packet> Simulator::nextPackets()
     return out;
 }
 
-bool Simulator::send(const Packet &p)
+bool Simulator::send(const std::uint8_t *bytes, std::size_t count)
 {
     size_t done = 0;
-    while (done < p.size()) {
-        const ssize_t n = ::write(master_, p.data() + done, p.size() - done);
+    while (done < count) {
+        const ssize_t n = ::write(master_, bytes + done, count - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
         } else if (n < 0 && errno == EINTR) {
@@ -181,6 +181,87 @@ bool Simulator::send(const Packet &p)
         }
     }
     return true;
+}
+
+Block Simulator::storedBlock() const
+{
+    std::lock_guard lock(blockMutex_);
+    return block_;
+}
+
+Packet Simulator::temperatures() const
+{
+    const double ta = std::fmod(minutes_, nimhCell().minutes);
+    const double tb = std::fmod(minutes_ + 10, nicdCell().minutes);
+    auto tenths = [](double c) { return static_cast<std::uint16_t>(std::lround(c * 10)); };
+    return wordPacket(0x30, tenths(nimhCell().celsius(ta)), tenths(nicdCell().celsius(tb)));
+}
+
+void Simulator::receive()
+{
+    std::uint8_t buf[256];
+    ssize_t n;
+    while ((n = ::read(master_, buf, sizeof buf)) > 0)
+        rx_.insert(rx_.end(), buf, buf + n);
+    // Frames start with 17 and end with 71 fifteen bytes later; anything
+    // else is skipped a byte at a time, as the charger's firmware resyncs.
+    while (rx_.size() >= 15) {
+        if (rx_[0] == 0x17 && rx_[14] == 0x71) {
+            answer(rx_.data());
+            rx_.erase(rx_.begin(), rx_.begin() + 15);
+        } else {
+            rx_.erase(rx_.begin());
+        }
+    }
+}
+
+void Simulator::answer(const std::uint8_t *frame)
+{
+    ++frames_;
+    const Fault fault = fault_;
+    switch (frame[1]) {
+    case 0x01: // reset: both channels start a new charge
+        minutes_ = 0;
+        lastT_[0] = lastT_[1] = -1;
+        restart_ = true;
+        return;
+    case 0x31:
+        send(temperatures());
+        return;
+    case 0x10: {
+        std::lock_guard lock(blockMutex_);
+        std::copy(frame + 2, frame + 14, block_.begin());
+        break;
+    }
+    case 0x20:
+        break;
+    default:
+        return;
+    }
+    if (fault == Fault::NoReply)
+        return;
+    Block echo = storedBlock();
+    if (fault == Fault::AlteredEcho && frame[1] == 0x10)
+        echo[0] ^= 0x01;
+    unsigned sum = 0;
+    for (std::uint8_t b : echo)
+        sum += b;
+    if (fault == Fault::BadChecksum)
+        ++sum;
+    std::vector<std::uint8_t> reply(echo.begin(), echo.end());
+    reply.push_back(static_cast<std::uint8_t>(sum & 0xFF));
+    reply.push_back(static_cast<std::uint8_t>(sum >> 8 & 0xFF));
+    reply.push_back(0x00); // one more byte, which nobody looks at
+    if (fault == Fault::LateReply) {
+        late_ = reply;
+        lateAt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.lateMs);
+    } else if (fault == Fault::Interleaved) {
+        send(reply.data(), 7);
+        send(nextSamples()[0]);
+        send(reply.data() + 7, reply.size() - 7);
+    } else {
+        send(reply.data(), reply.size());
+    }
 }
 
 void Simulator::start()
@@ -204,18 +285,42 @@ void Simulator::stop()
 
 void Simulator::run()
 {
+    using Clock = std::chrono::steady_clock;
+    auto nextSample = Clock::now();
+    bool hadPeer = false;
     while (running_) {
-        if (peerConnected()) {
-            for (const Packet &p : nextPackets())
-                send(p);
+        const bool peer = peerConnected();
+        const auto now = Clock::now();
+        // A charger charges whether or not anybody listens: a program that
+        // opens the port hears the next sample when it is due, not a burst
+        // on opening (which would land in its first request's reply).
+        if (peer && !hadPeer)
+            nextSample = now + std::chrono::milliseconds(options_.intervalMs);
+        hadPeer = peer;
+        if (peer && (now >= nextSample || restart_)) {
+            if (options_.samples || restart_)
+                for (const Packet &p : nextPackets())
+                    send(p);
+            restart_ = false;
+            nextSample = now + std::chrono::milliseconds(options_.intervalMs);
         }
-        // Whatever the program sends is read and dropped for now.
-        char sink[256];
-        while (::read(master_, sink, sizeof sink) > 0) {
+        if (!late_.empty() && now >= lateAt_) {
+            send(late_.data(), late_.size());
+            late_.clear();
         }
-        pollfd p {stopPipe_[0], POLLIN, 0};
-        if (::poll(&p, 1, options_.intervalMs) > 0)
+        // Wake for the next sample, a late reply, or the program's bytes; a
+        // master without a peer reports a hang-up at once, so it is only
+        // watched while a program holds the port.
+        auto until = peer ? nextSample : now + std::chrono::milliseconds(20);
+        if (!late_.empty())
+            until = std::min(until, lateAt_);
+        const int wait = static_cast<int>(std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count() + 1));
+        pollfd fds[2] = {{stopPipe_[0], POLLIN, 0}, {master_, POLLIN, 0}};
+        if (::poll(fds, peer ? 2 : 1, wait) > 0 && (fds[0].revents & POLLIN))
             break;
+        if (peer)
+            receive();
     }
 }
 

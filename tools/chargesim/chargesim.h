@@ -5,6 +5,8 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <mutex>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -41,6 +43,23 @@ struct CellCurve
 CellCurve nimhCell();
 CellCurve nicdCell();
 
+// What the simulated charger does wrong when asked for its parameter block
+// (commands 10 and 20).
+enum class Fault {
+    None,
+    BadChecksum,  // the reply's checksum is off by one
+    AlteredEcho,  // a write is echoed with a changed byte (and a fitting checksum)
+    NoReply,      // no reply at all
+    LateReply,    // the reply comes lateMs after the request
+    Interleaved,  // a measurement packet lands in the middle of the reply
+};
+
+// The block a charger holds from the factory: NiMH 1000/100 mA, 2 h 30 min,
+// NiCd 500/50 mA, 1 h 10 min, 40 degrees, 1.0 degree a minute (R 51, step 250).
+using Block = std::array<std::uint8_t, 12>;
+inline constexpr Block FactoryBlock = {0xCC, 0x00, 0x14, 0x1E, 0x02, 0x66, 0x00,
+                                      0x0A, 0x0A, 0x01, 0x28, 0x0A};
+
 struct Options
 {
     std::string link;          // a stable path to the slave side; empty for none
@@ -48,6 +67,9 @@ struct Options
     double speed = 1.0;        // charge minutes that pass per real minute
     std::uint16_t adcStep = 250; // hundredths of a millivolt per ADC count
     std::uint16_t senseR = 51;   // current-sense resistor, hundredths of an ohm
+    bool samples = true;         // send the charge stream (off: only answer commands)
+    Fault fault = Fault::None;
+    int lateMs = 700;            // delay of a late reply
 };
 
 class Simulator
@@ -67,6 +89,13 @@ public:
     void start();
     void stop();
 
+    // May change while running.
+    void setFault(Fault fault) { fault_ = fault; }
+    // The parameter block as last written by the program.
+    Block storedBlock() const;
+    // Command frames received so far (whole 15-byte frames).
+    int framesReceived() const { return frames_; }
+
     // The next pair of samples (A then B) as the charger would send them.
     std::array<Packet, 2> nextSamples();
     // Everything the charger sends in one interval: for a channel whose
@@ -76,7 +105,12 @@ public:
 
 private:
     void run();
-    bool send(const Packet &p);
+    bool send(const std::uint8_t *bytes, std::size_t count);
+    bool send(const Packet &p) { return send(p.data(), p.size()); }
+    // Takes bytes from the program and answers every whole command frame.
+    void receive();
+    void answer(const std::uint8_t *frame);
+    Packet temperatures() const;
 
     Options options_;
     int master_ = -1;
@@ -86,6 +120,15 @@ private:
     int stopPipe_[2] = {-1, -1};
     double minutes_ = 0;
     double lastT_[2] = {-1, -1};
+    std::atomic<Fault> fault_;
+    std::atomic<int> frames_{0};
+    mutable std::mutex blockMutex_;
+    Block block_ = FactoryBlock;
+    std::vector<std::uint8_t> rx_;
+    // A reply held back by the LateReply fault, and when it is due.
+    std::vector<std::uint8_t> late_;
+    std::chrono::steady_clock::time_point lateAt_;
+    bool restart_ = false;
     std::uint32_t noise_ = 12345;
 };
 

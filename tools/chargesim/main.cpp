@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -15,10 +16,14 @@ volatile std::sig_atomic_t quit = 0;
 void usage()
 {
     std::fprintf(stderr,
-                 "usage: ostrel-chargesim [--link PATH] [--interval-ms N] [--speed X]\n"
+                 "usage: ostrel-chargesim [--link PATH] [--interval-ms N] [--speed X] [--quiet]\n"
+                 "                        [--fault NAME]\n"
                  "  --link PATH       make PATH a link to the simulated port\n"
                  "  --interval-ms N   time between samples of a channel (default 1000)\n"
-                 "  --speed X         charge minutes per real minute (default 1)\n");
+                 "  --speed X         charge minutes per real minute (default 1)\n"
+                 "  --quiet           send no charge stream, only answer commands\n"
+                 "  --fault NAME      answer parameter requests wrongly: bad-checksum,\n"
+                 "                    altered-echo, no-reply, late-reply, interleaved\n");
 }
 } // namespace
 
@@ -34,6 +39,25 @@ int main(int argc, char **argv)
             options.intervalMs = std::atoi(argv[++i]);
         } else if (a == "--speed" && hasValue) {
             options.speed = std::atof(argv[++i]);
+        } else if (a == "--quiet") {
+            options.samples = false;
+        } else if (a == "--fault" && hasValue) {
+            const std::string f = argv[++i];
+            using chargesim::Fault;
+            const std::pair<const char *, Fault> faults[] = {
+                {"bad-checksum", Fault::BadChecksum}, {"altered-echo", Fault::AlteredEcho},
+                {"no-reply", Fault::NoReply},         {"late-reply", Fault::LateReply},
+                {"interleaved", Fault::Interleaved}};
+            bool known = false;
+            for (const auto &[name, fault] : faults)
+                if (f == name) {
+                    options.fault = fault;
+                    known = true;
+                }
+            if (!known) {
+                usage();
+                return 2;
+            }
         } else {
             usage();
             return 2;
