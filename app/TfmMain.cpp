@@ -10,38 +10,15 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-namespace {
-
-template <typename W, typename... Args>
-W *make(QWidget *parent, const char *name, Args &&...args)
-{
-    auto *w = new W(std::forward<Args>(args)..., parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
-
-QSpinBox *spin(QWidget *parent, const char *name, int min, int max, int value)
-{
-    auto *s = make<QSpinBox>(parent, name);
-    s->setRange(min, max);
-    s->setValue(value);
-    s->setGroupSeparatorShown(false);
-    return s;
-}
-
-} // namespace
 
 TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
 {
@@ -73,6 +50,10 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
 
     Timer1 = make<QTimer>(this, "Timer1");
     Timer1->setInterval(1000);
+    Timer2 = make<QTimer>(this, "Timer2");
+    Timer2->setInterval(500);
+    Timer3 = make<QTimer>(this, "Timer3");
+    Timer3->setInterval(3000);
     TimerResetReceiver = make<QTimer>(this, "TimerResetReceiver");
     TimerResetReceiver->setInterval(1000);
 
@@ -80,10 +61,11 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     buildStatisticsPage();
     buildChartPage();
     buildSetupPage();
+    FormCreate();
+    // Handlers are connected once the stored values are in: the labels that
+    // derive from the fields need the ADC step, which loading sets last.
     connectHandlers();
     TimerResetReceiver->start();
-
-    FormCreate();
 }
 
 TfmMain::~TfmMain()
@@ -215,45 +197,6 @@ void TfmMain::buildChartPage()
     page->addLayout(buttons);
 }
 
-void TfmMain::buildSetupPage()
-{
-    auto *calibration = new QGroupBox(TabSetup);
-    UpDStepADC = spin(calibration, "UpDStepADC", 1, 500, 250);
-    UpDResistr = spin(calibration, "UpDResistr", 1, 300, 51);
-    UpDRdecharge = spin(calibration, "UpDRdecharge", 1, 100, 39);
-    UpDResistr->setToolTip(QStringLiteral("Сопротивление резистора, датчика тока."));
-    UpDRdecharge->setToolTip(QStringLiteral(
-        "Сопротивление разрядного резистора, для подсчета внутреннего сопротивления акк."));
-    auto *rows = new QFormLayout(calibration);
-    rows->addRow(QStringLiteral("Шаг ADC"), UpDStepADC);
-    rows->addRow(QStringLiteral("R="), UpDResistr);
-    rows->addRow(QStringLiteral("Rd"), UpDRdecharge);
-
-    GroupBox2 = make<QGroupBox>(TabSetup, "GroupBox2", QStringLiteral("Температура"));
-    LbTemperaturaA = make<QLabel>(GroupBox2, "LbTemperaturaA", QStringLiteral("Т канал А"));
-    LbTemperaturaB = make<QLabel>(GroupBox2, "LbTemperaturaB", QStringLiteral("Т канал B"));
-    CheckBoxConstruktorGraf =
-        make<QCheckBox>(GroupBox2, "CheckBoxConstruktorGraf", QStringLiteral("Строить графики"));
-    CheckBoxConstruktorGraf->setToolTip(QStringLiteral("Строить графики"));
-    CheckBoxConstruktorGraf->setEnabled(false);
-    auto *temperature = new QVBoxLayout(GroupBox2);
-    temperature->addWidget(LbTemperaturaA);
-    temperature->addWidget(LbTemperaturaB);
-    temperature->addWidget(CheckBoxConstruktorGraf);
-
-    GroupBoxByte = make<QGroupBox>(TabSetup, "GroupBoxByte");
-    LabStatus = make<QLabel>(GroupBoxByte, "LabStatus", QStringLiteral("статус"));
-    auto *exchange = new QVBoxLayout(GroupBoxByte);
-    exchange->addWidget(LabStatus);
-
-    auto *page = new QGridLayout(TabSetup);
-    page->addWidget(GroupBox2, 0, 0);
-    page->addWidget(calibration, 0, 1);
-    page->addWidget(GroupBoxByte, 1, 0, 1, 2);
-    page->setRowStretch(2, 1);
-    page->setColumnStretch(2, 1);
-}
-
 void TfmMain::connectHandlers()
 {
     connectHandler(btnStart, &QPushButton::clicked, this, [this] { btnStartClick(); });
@@ -261,9 +204,8 @@ void TfmMain::connectHandlers()
     connectHandler(lbSend, &TLabel::doubleClicked, this, [this] { lbSendDblClick(); });
     connectHandler(TimerResetReceiver, &QTimer::timeout, this, [this] { TimerResetReceiverTimer(); });
     connectHandler(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-    // The program-wide copy of the ADC step follows its spin button.
-    connectHandler(UpDStepADC, &QSpinBox::valueChanged, this,
-                   [this](int v) { AdcStep = quint16(v); });
+    connectParameterHandlers();
+    connectExchangeHandlers();
 }
 
 void TfmMain::FormCreate()
@@ -274,6 +216,7 @@ void TfmMain::FormCreate()
         ComPort1->LoadSettings(stIniFile, ini);
     });
     AdcStep = quint16(UpDStepADC->value());
+    UpdateParameterLabels();
 }
 
 QString TfmMain::statusPanelText(int panel) const

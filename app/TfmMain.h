@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frames.h"
 #include "linkview.h"
 #include "series.h"
 
@@ -10,8 +11,8 @@ class QCheckBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
-class QSpinBox;
 class QSplitter;
 class QStatusBar;
 class QTabWidget;
@@ -20,6 +21,7 @@ class QToolButton;
 class TComLed;
 class TComPort;
 class TLabel;
+class TUpDown;
 
 // The program's one main window. Its handlers live with the subsystem that
 // owns them (link/receive.cpp for the link).
@@ -67,19 +69,66 @@ public:
     QToolButton *BtnViewB = nullptr;
     QToolButton *BtnViewBT = nullptr;
 
-    // "Настройки": what the link reads of the settings page.
-    QSpinBox *UpDStepADC = nullptr;
-    QSpinBox *UpDResistr = nullptr;
-    QSpinBox *UpDRdecharge = nullptr;
+    // "Настройки": the charge parameters (edit fields with spin buttons),
+    // the calibration, the sensors and the exchange with the charger.
+    QGroupBox *GroupBox1 = nullptr;
+    QGroupBox *GroupBox3 = nullptr;
+    QGroupBox *GroupBox4 = nullptr;
+    QGroupBox *GroupBoxTim = nullptr;
     QGroupBox *GroupBox2 = nullptr;
+    TUpDown *UpDStepADC = nullptr;
+    TUpDown *UpDResistr = nullptr;
+    TUpDown *UpDRdecharge = nullptr;
+    TUpDown *UpDCdFast = nullptr;
+    TUpDown *UpD_tricle_Cd = nullptr;
+    TUpDown *UpDMhFast = nullptr;
+    TUpDown *UpD_tricle_Mh = nullptr;
+    TUpDown *UpDTimeMh_hh = nullptr;
+    TUpDown *UpDTimeMh_mm = nullptr;
+    TUpDown *UpDTimeCd_hh = nullptr;
+    TUpDown *UpDTimeCd_mm = nullptr;
+    TUpDown *UpDownMaxT = nullptr;
+    TUpDown *UpDownRostT = nullptr;
+    QLineEdit *EditStepAdc = nullptr;
+    QLineEdit *EdTokR = nullptr;
+    QLineEdit *EdRdecharge = nullptr;
+    QLineEdit *EdTokNiCd = nullptr;
+    QLineEdit *Ed_tricle_Cd = nullptr;
+    QLineEdit *EdTokNiMH = nullptr;
+    QLineEdit *Ed_tricle_Mh = nullptr;
+    QLineEdit *EdHourMh = nullptr;
+    QLineEdit *EdMinMh = nullptr;
+    QLineEdit *EdHourCd = nullptr;
+    QLineEdit *EdMinCd = nullptr;
+    QLineEdit *EditMaxT = nullptr;
+    QLineEdit *EditPrirochenieT = nullptr;
+    QLabel *Label33 = nullptr;
+    QLabel *Label34 = nullptr;
+    QLabel *Label7 = nullptr;
+    QLabel *Label8 = nullptr;
+    QLabel *LabRdecharge = nullptr;
+    QLabel *Label17 = nullptr;
+    QLabel *LabelTrickleMh = nullptr;
+    QLabel *Label18 = nullptr;
+    QLabel *LabelTrickleCd = nullptr;
+    QLabel *Label23 = nullptr;
+    QLabel *Label24 = nullptr;
     QLabel *LbTemperaturaA = nullptr;
     QLabel *LbTemperaturaB = nullptr;
+    QCheckBox *CheckBoxCurrentT = nullptr;
     QCheckBox *CheckBoxConstruktorGraf = nullptr;
     QGroupBox *GroupBoxByte = nullptr;
+    QPushButton *BtnSendSave = nullptr;
+    QPushButton *BtnReadUartStr = nullptr;
+    QPushButton *BtnReset = nullptr;
+    QLabel *Label19 = nullptr;
+    QLabel *Label20 = nullptr;
     QLabel *LabStatus = nullptr;
 
     TComPort *ComPort1 = nullptr;
     QTimer *Timer1 = nullptr;
+    QTimer *Timer2 = nullptr;
+    QTimer *Timer3 = nullptr;
     QTimer *TimerResetReceiver = nullptr;
 
     // The text of a status bar panel (0: data file name, 1: receive errors).
@@ -97,6 +146,32 @@ public:
     void btnStartClick();
     // Charge clock.
     void Timer1Timer();
+
+    // Charge parameters and their derived labels (app/params.cpp).
+    void EdTokRChange();
+    void EditStepAdcChange();
+    void EdRdechargeChange();
+    void EditPrirochenieTChange();
+    // The labels computed from the fields, as after loading the settings.
+    void UpdateParameterLabels();
+
+    // Exchange with the charger (link/commands.cpp).
+    void BtnSendSaveClick();
+    void BtnReadUartStrClick();
+    void BtnResetClick();
+    void CheckBoxCurrentTClick();
+    void Timer2Timer();
+    void Timer3Timer();
+    void SendBlock();
+    void WriteParameters();
+    void RequestParameters();
+    void RequestTemperatures();
+    void ResetDevice();
+    void StopTemperaturePolling();
+    // The fields in the charger's units; throws when a time field holds no
+    // integer.
+    ParameterBlock ParametersFromFields() const;
+    void ApplyParameterBlock(const ParameterBlock &block);
 
     // LinkView (link/receive.cpp).
     void addLogLine(Channel ch, const QString &line) override;
@@ -120,6 +195,9 @@ private:
     void buildStatisticsPage();
     void buildChartPage();
     void buildSetupPage();
+    void connectParameterHandlers();
+    void connectExchangeHandlers();
+    void setStatus(const QString &text, bool failure);
     void buildPort();
     void connectHandlers();
 

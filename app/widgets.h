@@ -1,8 +1,19 @@
 #pragma once
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTimer>
+
+// Creates a child widget (or object) named as the form names it.
+template <typename W, typename P, typename... Args>
+W *make(P *parent, const char *name, Args &&...args)
+{
+    auto *w = new W(std::forward<Args>(args)..., parent);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
 
 // A label that reports double clicks (the counters and the charge clock are
 // reset that way).
@@ -19,6 +30,37 @@ signals:
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 };
+
+// An edit field with its spin button: the position is the parameter's value
+// and the field shows it. The field has a name of its own so the settings
+// page can be addressed as the charger's tools always named it.
+class TUpDown : public QSpinBox
+{
+    Q_OBJECT
+
+public:
+    TUpDown(QWidget *parent, const char *name, const char *editName, int min, int max,
+            int position);
+
+    QLineEdit *edit() const { return lineEdit(); }
+    int Position() const { return value(); }
+    // A value from the charger: outside the range it is clamped, and unless
+    // the clamped value stands for the same charger setting (`equivalent`),
+    // the field is marked (and says in its hint what came) until the user
+    // changes it.
+    void setPositionFromDevice(int v, bool equivalent = false);
+    bool isMarkedClamped() const { return clamped_; }
+
+private:
+    void clearMark();
+
+    bool clamped_ = false;
+    QString hint_;
+};
+
+// The integer an edit field holds; a text that is none raises the
+// conversion error the general error report shows.
+int IntegerOf(const QLineEdit *edit);
 
 // The font colour of a label: the colour labels of the chart keep the curve
 // colours this way.

@@ -13,7 +13,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -167,10 +166,4 @@ void TfmMain::showReceivedTotal(int total)
 void TfmMain::showReceiveError(const QString &chargeTime)
 {
     setStatusPanelText(1, QStringLiteral("ошибка в принимаемых данных - ") + chargeTime);
-}
-
-void TfmMain::HandleBlockReply(const quint8 *, int)
-{
-    // Replies are awaited only after a parameter request, which this window
-    // does not send yet; with ReadMode never raised nothing arrives here.
 }

@@ -21,24 +21,9 @@ double TimeOffset = 0;
 namespace {
 
 constexpr int PacketSize = 5;
-const char HexDigits[] = "0123456789ABCDEF";
-
-void appendHex(QString &out, quint8 b)
-{
-    out += QLatin1Char(HexDigits[b >> 4]);
-    out += QLatin1Char(HexDigits[b & 15]);
-}
-
 quint16 word(const quint8 *p)
 {
     return quint16(p[0] << 8 | p[1]);
-}
-
-// Counters are 32-bit and wrap after about six days of full-rate traffic;
-// wrapping is done on unsigned values so that it is defined.
-void addWrapping(qint32 &counter, int n)
-{
-    counter = qint32(quint32(counter) + quint32(n));
 }
 
 void dropHeldBytes(LinkView &view)
@@ -50,6 +35,18 @@ void dropHeldBytes(LinkView &view)
 }
 
 } // namespace
+
+void AddToCounter(qint32 &counter, int n)
+{
+    counter = qint32(quint32(counter) + quint32(n));
+}
+
+void AppendHex(QString &out, quint8 b)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    out += QLatin1Char(digits[b >> 4]);
+    out += QLatin1Char(digits[b & 15]);
+}
 
 double ChargeTime()
 {
@@ -111,7 +108,7 @@ void ReceiveChunk(LinkView &view, const quint8 *chunk, int count)
         dropHeldBytes(view);
     count = std::min(count, RecvBufferSize);
 
-    addWrapping(RecvTotal, count);
+    AddToCounter(RecvTotal, count);
     view.showReceivedTotal(RecvTotal);
 
     QString entry;
@@ -123,7 +120,7 @@ void ReceiveChunk(LinkView &view, const quint8 *chunk, int count)
         entry += ChargeTimeText();
         entry += QStringLiteral(" Nbytes (") + QString::number(count) + QStringLiteral(") ");
         for (int i = 0; i < count; ++i) {
-            appendHex(entry, chunk[i]);
+            AppendHex(entry, chunk[i]);
             entry += QLatin1Char(' ');
         }
     }
@@ -138,7 +135,7 @@ void ReceiveChunk(LinkView &view, const quint8 *chunk, int count)
             for (int i = 0; i < RecvCount; ++i) {
                 if (i % PacketSize == 0)
                     entry += QLatin1Char(':');
-                appendHex(entry, RecvBuffer[i]);
+                AppendHex(entry, RecvBuffer[i]);
                 entry += QLatin1Char(' ');
             }
         }
@@ -171,7 +168,7 @@ QString PacketDump(const quint8 *bytes, int count)
     dump.reserve(count * 5);
     for (int i = 0; i < count; ++i) {
         dump += QStringLiteral(" 0x");
-        appendHex(dump, bytes[i]);
+        AppendHex(dump, bytes[i]);
     }
     return dump;
 }

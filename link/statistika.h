@@ -30,6 +30,13 @@ extern double TimeOffset;
 double ChargeTime();
 QString ChargeTimeText(); // the charge time as log lines print it
 
+// The byte counters are 32-bit and wrap after about six days of full-rate
+// traffic; the wrap is done on unsigned values so that it is defined.
+void AddToCounter(qint32 &counter, int n);
+
+// Two uppercase hexadecimal digits, as the link log and dumps write bytes.
+void AppendHex(QString &out, quint8 byte);
+
 // The legend the link log starts with (CR LF line ends).
 QString LogLegend();
 // Puts every piece of link state back to its start value.
