@@ -1,7 +1,5 @@
 #include "clock.h"
 
-#include <limits>
-
 namespace {
 Clock::Source &source()
 {
@@ -22,10 +20,12 @@ double Clock::timeOfDay()
     // The receive path reads the time of day for every line and point; the
     // local time's offset from UTC is looked up at most once a second (a
     // full local time conversion checks the time zone files each time).
-    static qint64 checkedAt = std::numeric_limits<qint64>::min();
+    static bool checked = false;
+    static qint64 checkedAt = 0;
     static qint64 offsetMs = 0;
     const qint64 utc = QDateTime::currentMSecsSinceEpoch();
-    if (utc - checkedAt >= 1000 || utc < checkedAt) {
+    if (!checked || utc < checkedAt || utc - checkedAt >= 1000) {
+        checked = true;
         offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(utc).offsetFromUtc()) * 1000;
         checkedAt = utc;
     }
