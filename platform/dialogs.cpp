@@ -1,6 +1,8 @@
 #include "dialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
 
 namespace {
 std::unique_ptr<Dialogs> &current()
@@ -42,9 +44,24 @@ void WidgetDialogs::message(QWidget *parent, const QString &text, Icon icon)
 }
 
 QMessageBox::StandardButton WidgetDialogs::question(QWidget *parent, const QString &text,
-                                                    QMessageBox::StandardButtons buttons)
+                                                    QMessageBox::StandardButtons buttons,
+                                                    const QString &title)
 {
-    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text, buttons,
+    QMessageBox box(QMessageBox::Question,
+                    title.isEmpty() ? QApplication::applicationDisplayName() : title, text, buttons,
                     parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString WidgetDialogs::folder(QWidget *parent, const QString &start)
+{
+    return QFileDialog::getExistingDirectory(parent, QString(), start);
+}
+
+QString WidgetDialogs::text(QWidget *parent, const QString &caption, const QString &prompt,
+                            const QString &initial)
+{
+    bool ok = false;
+    const QString t = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, initial, &ok);
+    return ok ? t : QString();
 }

@@ -7,8 +7,9 @@
 
 class QWidget;
 
-// Every message box and question of the program goes through this interface,
-// so tests can answer them and read what the user would have been asked.
+// Every message box, question and input dialog of the program goes through
+// this interface, so tests can answer them and read what the user would have
+// been asked.
 class Dialogs
 {
 public:
@@ -17,9 +18,16 @@ public:
     virtual ~Dialogs() = default;
 
     virtual void message(QWidget *parent, const QString &text, Icon icon) = 0;
-    // Returns the button pressed, one of `buttons`.
+    // Returns the button pressed, one of `buttons`; `title` empty means the
+    // program's name.
     virtual QMessageBox::StandardButton question(QWidget *parent, const QString &text,
-                                                 QMessageBox::StandardButtons buttons) = 0;
+                                                 QMessageBox::StandardButtons buttons,
+                                                 const QString &title = {}) = 0;
+    // A folder chosen by the user, starting at `start`; empty when cancelled.
+    virtual QString folder(QWidget *parent, const QString &start) = 0;
+    // One line of text; a null string when cancelled.
+    virtual QString text(QWidget *parent, const QString &caption, const QString &prompt,
+                         const QString &initial) = 0;
 
     static Dialogs &instance();
     // Installs a replacement (tests); nullptr restores the real dialogs.
@@ -32,5 +40,9 @@ class WidgetDialogs : public Dialogs
 public:
     void message(QWidget *parent, const QString &text, Icon icon) override;
     QMessageBox::StandardButton question(QWidget *parent, const QString &text,
-                                         QMessageBox::StandardButtons buttons) override;
+                                         QMessageBox::StandardButtons buttons,
+                                         const QString &title = {}) override;
+    QString folder(QWidget *parent, const QString &start) override;
+    QString text(QWidget *parent, const QString &caption, const QString &prompt,
+                 const QString &initial) override;
 };

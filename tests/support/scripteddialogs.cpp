@@ -14,8 +14,24 @@ void ScriptedDialogs::message(QWidget *, const QString &text, Icon)
 }
 
 QMessageBox::StandardButton ScriptedDialogs::question(QWidget *, const QString &text,
-                                                      QMessageBox::StandardButtons)
+                                                      QMessageBox::StandardButtons,
+                                                      const QString &title)
 {
     questions << text;
+    titles << title;
     return answers.isEmpty() ? QMessageBox::Cancel : answers.takeFirst();
+}
+
+QString ScriptedDialogs::folder(QWidget *, const QString &start)
+{
+    asked << start;
+    return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+}
+
+QString ScriptedDialogs::text(QWidget *, const QString &caption, const QString &prompt,
+                              const QString &initial)
+{
+    titles << caption;
+    asked << prompt + QLatin1Char('|') + initial;
+    return textAnswers.isEmpty() ? QString() : textAnswers.takeFirst();
 }

@@ -14,9 +14,17 @@ public:
 
     void message(QWidget *parent, const QString &text, Icon icon) override;
     QMessageBox::StandardButton question(QWidget *parent, const QString &text,
-                                         QMessageBox::StandardButtons buttons) override;
+                                         QMessageBox::StandardButtons buttons,
+                                         const QString &title = {}) override;
+    QString folder(QWidget *parent, const QString &start) override;
+    QString text(QWidget *parent, const QString &caption, const QString &prompt,
+                 const QString &initial) override;
 
     QStringList messages;
     QStringList questions;
     QList<QMessageBox::StandardButton> answers; // taken from the front
+    QStringList titles;          // of the questions, and the captions of text dialogs
+    QStringList asked;           // what the folder and text dialogs were given to start with
+    QStringList folderAnswers;   // taken from the front; empty means cancel
+    QStringList textAnswers;     // taken from the front; a null string means cancel
 };
