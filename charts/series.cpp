@@ -1,26 +1,37 @@
 #include "series.h"
 
+#include "localeformat.h"
+
 #include <algorithm>
 
 void ChartSeries::append(double value, const QString &label, QColor colour)
 {
-    if (points_.empty()) {
+    if (values_.empty()) {
         min_ = max_ = value;
     } else {
         min_ = std::min(min_, value);
         max_ = std::max(max_, value);
     }
+    values_.push_back(value);
     // Neighbouring points mostly carry the same "h:nn" text; sharing it keeps
     // a day-long series small.
-    const QString &text =
-        !points_.empty() && points_.back().label == label ? points_.back().label : label;
-    points_.push_back({value, text, colour.rgb()});
+    labels_.push_back(!labels_.empty() && labels_.back() == label ? labels_.back() : label);
+    colours_.push_back(colour.rgb());
 }
 
 void ChartSeries::clear()
 {
-    points_.clear();
+    values_.clear();
+    labels_.clear();
+    colours_.clear();
     min_ = max_ = 0;
+}
+
+QString ChartSeries::formatValue(double value) const
+{
+    if (style.valueFormat == QLatin1String("##0.#"))
+        return Fmt::upTo(value, 1);
+    return Fmt::grouped(value, 3);
 }
 
 void AddChartPoint(ChartSeries &series, double value, const QString &label, QColor colour)

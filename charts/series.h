@@ -14,6 +14,19 @@ struct ChartPoint
     QRgb colour;
 };
 
+// Which vertical scale a curve is drawn against.
+enum class VerticalAxis { Left, Right };
+
+// How a curve is drawn and named.
+struct SeriesStyle
+{
+    QColor colour = Qt::black;
+    int width = 1;
+    VerticalAxis axis = VerticalAxis::Left;
+    QString valueFormat = QStringLiteral("#,##0.###"); // or "##0.#"
+    bool showInLegend = false;
+};
+
 // The data of one curve: points in order with their value range kept up to
 // date, so scaling never walks a day-long series.
 class ChartSeries
@@ -25,20 +38,32 @@ public:
     const QString &name() const { return name_; }
     const QString &title() const { return title_; }
 
-    int count() const { return int(points_.size()); }
-    bool isEmpty() const { return points_.empty(); }
-    const ChartPoint &point(int i) const { return points_[size_t(i)]; }
-    const std::vector<ChartPoint> &points() const { return points_; }
+    int count() const { return int(values_.size()); }
+    bool isEmpty() const { return values_.empty(); }
+    ChartPoint point(int i) const
+    {
+        return {values_[size_t(i)], labels_[size_t(i)], colours_[size_t(i)]};
+    }
+    // The values alone, side by side: drawing a long curve walks only these.
+    const std::vector<double> &values() const { return values_; }
+    const QString &label(int i) const { return labels_[size_t(i)]; }
     double minValue() const { return min_; }
     double maxValue() const { return max_; }
 
     void append(double value, const QString &label, QColor colour);
     void clear();
 
+    // A value in the series' value format and the locale's separators.
+    QString formatValue(double value) const;
+
+    SeriesStyle style;
+
 private:
     QString name_;
     QString title_;
-    std::vector<ChartPoint> points_;
+    std::vector<double> values_;
+    std::vector<QString> labels_;
+    std::vector<QRgb> colours_;
     double min_ = 0, max_ = 0;
 };
 
