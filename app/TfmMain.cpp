@@ -17,7 +17,6 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
@@ -146,57 +145,6 @@ void TfmMain::buildStatisticsPage()
     page->addWidget(sideBox);
 }
 
-void TfmMain::buildChartPage()
-{
-    Chart1 = make<QFrame>(TabSheet1, "Chart1");
-    Chart1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Chart1->setAutoFillBackground(true);
-    QPalette silver = Chart1->palette();
-    silver.setColor(QPalette::Window, QColor(192, 192, 192));
-    Chart1->setPalette(silver);
-
-    auto colourLabel = [this](const char *name, const QString &caption, int x, bool bold,
-                              QColor colour) {
-        auto *l = make<QLabel>(Chart1, name, caption);
-        QFont f = l->font();
-        f.setBold(bold);
-        l->setFont(f);
-        setFontColor(l, colour);
-        l->setToolTip(QStringLiteral("выбрать цвет"));
-        l->move(x, 16);
-        return l;
-    };
-    LabelColor_AU = colourLabel("LabelColor_AU", QStringLiteral("A(U)"), 256, true, QColor(0, 128, 0));
-    LabelColor_AT = colourLabel("LabelColor_AT", QStringLiteral("T°C"), 288, false, QColor(0, 128, 0));
-    LabelColor_BU = colourLabel("LabelColor_BU", QStringLiteral("B(U)"), 328, true, QColor(0, 0, 255));
-    LabelColor_BT = colourLabel("LabelColor_BT", QStringLiteral("T°C"), 360, false, QColor(0, 0, 255));
-
-    auto viewButton = [this](const char *name, const QString &caption, bool bold) {
-        auto *b = make<QToolButton>(TabSheet1, name);
-        b->setText(caption);
-        b->setCheckable(true);
-        b->setChecked(true);
-        b->setMinimumWidth(28);
-        QFont f = b->font();
-        f.setBold(bold);
-        b->setFont(f);
-        return b;
-    };
-    BtnViewA = viewButton("BtnViewA", QStringLiteral("A"), true);
-    BtnViewAT = viewButton("BtnViewAT", QStringLiteral("T"), false);
-    BtnViewB = viewButton("BtnViewB", QStringLiteral("B"), true);
-    BtnViewBT = viewButton("BtnViewBT", QStringLiteral("T"), false);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QToolButton *b : {BtnViewA, BtnViewAT, BtnViewB, BtnViewBT})
-        buttons->addWidget(b);
-    auto *page = new QVBoxLayout(TabSheet1);
-    page->setContentsMargins(4, 4, 4, 4);
-    page->addWidget(Chart1, 1);
-    page->addLayout(buttons);
-}
-
 void TfmMain::connectHandlers()
 {
     connectHandler(btnStart, &QPushButton::clicked, this, [this] { btnStartClick(); });
@@ -206,6 +154,7 @@ void TfmMain::connectHandlers()
     connectHandler(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     connectParameterHandlers();
     connectExchangeHandlers();
+    connectChartHandlers();
 }
 
 void TfmMain::FormCreate()

@@ -5,6 +5,7 @@
 #include "series.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 class LogMemo;
 class QCheckBox;
@@ -18,6 +19,7 @@ class QStatusBar;
 class QTabWidget;
 class QTimer;
 class QToolButton;
+class TChart;
 class TComLed;
 class TComPort;
 class TLabel;
@@ -55,7 +57,7 @@ public:
     QStatusBar *StatusBar1 = nullptr;
 
     // "Графики": the curves' data, their view buttons and colour labels.
-    QFrame *Chart1 = nullptr;
+    TChart *Chart1 = nullptr;
     ChartSeries Series1{QStringLiteral("Series1"), QStringLiteral("Канал A")};
     ChartSeries Series2{QStringLiteral("Series2"), QStringLiteral("Темп. А")};
     ChartSeries Series3{QStringLiteral("Series3"), QStringLiteral("Канал В")};
@@ -68,6 +70,14 @@ public:
     QToolButton *BtnViewAT = nullptr;
     QToolButton *BtnViewB = nullptr;
     QToolButton *BtnViewBT = nullptr;
+    QLabel *labelClickSeriesA = nullptr;
+    QLabel *labelClickSeriesB = nullptr;
+    QToolButton *BtnChartClear1 = nullptr;
+    QToolButton *BtnUndoZoomA = nullptr;
+    QToolButton *BtnzoomminusA = nullptr;
+    QToolButton *BtnzoomplusA = nullptr;
+    QToolButton *btnView2D = nullptr;
+    QToolButton *BtnSaveGrafA = nullptr;
 
     // "Настройки": the charge parameters (edit fields with spin buttons),
     // the calibration, the sensors and the exchange with the charger.
@@ -155,6 +165,18 @@ public:
     // The labels computed from the fields, as after loading the settings.
     void UpdateParameterLabels();
 
+    // The chart page (charts/chartpage.cpp).
+    void ConstructChartGraf(const LogMemo *memo);
+    void Chart_Title();
+    void BtnChartClear1Click();
+    void BtnUndoZoomAClick();
+    void BtnzoomminusAClick();
+    void BtnzoomplusAClick();
+    void BtnViewAClick();
+    void btnView2DClick();
+    void BtnSaveGrafAClick();
+    void Chart1ClickSeries(ChartSeries *series, int index);
+
     // Exchange with the charger (link/commands.cpp).
     void BtnSendSaveClick();
     void BtnReadUartStrClick();
@@ -197,6 +219,12 @@ private:
     void buildSetupPage();
     void connectParameterHandlers();
     void connectExchangeHandlers();
+    void connectChartHandlers();
+    // The chart page's keys, seen before the focused control.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    const QEvent *lastKey_ = nullptr;
+    quint64 lastKeyStamp_ = 0;
+    QPointer<QWidget> lastKeyTarget_;
     void setStatus(const QString &text, bool failure);
     void buildPort();
     void connectHandlers();

@@ -4,6 +4,7 @@
 #include "TfmMain.h"
 
 #include "CPort.h"
+#include "chart.h"
 #include "clock.h"
 #include "dialogs.h"
 #include "localeformat.h"
@@ -123,6 +124,7 @@ void TfmMain::addSeriesPoint(SeriesId s, double value, const QString &label)
                            : s == SeriesId::BU ? LabelColor_BU
                                                : LabelColor_BT;
     AddChartPoint(series(s), value, label, fontColor(colour));
+    Chart1->update();
 }
 
 int TfmMain::adcStepSetting() const
