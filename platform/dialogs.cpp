@@ -65,3 +65,20 @@ QString WidgetDialogs::text(QWidget *parent, const QString &caption, const QStri
     const QString t = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, initial, &ok);
     return ok ? t : QString();
 }
+
+QString WidgetDialogs::saveFileName(QWidget *parent, const QString &suggested,
+                                    const QString &filter, const QString &suffix)
+{
+    QFileDialog d(parent, QString(), QString(), filter);
+    d.setAcceptMode(QFileDialog::AcceptSave);
+    d.setDefaultSuffix(suffix);
+    d.selectFile(suggested);
+    // The overwrite question is the program's own.
+    d.setOption(QFileDialog::DontConfirmOverwrite);
+    return d.exec() == QDialog::Accepted ? d.selectedFiles().value(0) : QString();
+}
+
+QString WidgetDialogs::openFileName(QWidget *parent, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}

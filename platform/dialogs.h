@@ -29,6 +29,12 @@ public:
     virtual QString text(QWidget *parent, const QString &caption, const QString &prompt,
                          const QString &initial) = 0;
 
+    // File dialogs: `filter` in Qt's form ("Text (*.txt);;All (*)"); an
+    // empty result means cancelled. `suggested` may be a bare name.
+    virtual QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
+                                 const QString &suffix) = 0;
+    virtual QString openFileName(QWidget *parent, const QString &filter) = 0;
+
     static Dialogs &instance();
     // Installs a replacement (tests); nullptr restores the real dialogs.
     static void install(std::unique_ptr<Dialogs> dialogs);
@@ -45,4 +51,7 @@ public:
     QString folder(QWidget *parent, const QString &start) override;
     QString text(QWidget *parent, const QString &caption, const QString &prompt,
                  const QString &initial) override;
+    QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
+                         const QString &suffix) override;
+    QString openFileName(QWidget *parent, const QString &filter) override;
 };

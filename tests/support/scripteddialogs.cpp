@@ -35,3 +35,16 @@ QString ScriptedDialogs::text(QWidget *, const QString &caption, const QString &
     asked << prompt + QLatin1Char('|') + initial;
     return textAnswers.isEmpty() ? QString() : textAnswers.takeFirst();
 }
+
+QString ScriptedDialogs::saveFileName(QWidget *, const QString &suggested, const QString &filter,
+                                      const QString &)
+{
+    asked << suggested + QLatin1Char('|') + filter;
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+}
+
+QString ScriptedDialogs::openFileName(QWidget *, const QString &filter)
+{
+    asked << filter;
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+}

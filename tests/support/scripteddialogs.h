@@ -25,6 +25,11 @@ public:
     QList<QMessageBox::StandardButton> answers; // taken from the front
     QStringList titles;          // of the questions, and the captions of text dialogs
     QStringList asked;           // what the folder and text dialogs were given to start with
+    QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
+                         const QString &suffix) override;
+    QString openFileName(QWidget *parent, const QString &filter) override;
+
+    QStringList fileAnswers;     // for both file dialogs, taken from the front; empty: cancel
     QStringList folderAnswers;   // taken from the front; empty means cancel
     QStringList textAnswers;     // taken from the front; a null string means cancel
 };
