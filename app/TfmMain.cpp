@@ -60,6 +60,7 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     buildStatisticsPage();
     buildChartPage();
     buildSetupPage();
+    buildMenus();
     FormCreate();
     // Handlers are connected once the stored values are in: the labels that
     // derive from the fields need the ADC step, which loading sets last.
@@ -155,17 +156,7 @@ void TfmMain::connectHandlers()
     connectParameterHandlers();
     connectExchangeHandlers();
     connectChartHandlers();
-}
-
-void TfmMain::FormCreate()
-{
-    const QString ini = QDir(programFolder()).filePath(QStringLiteral("zlt.ini"));
-    runGuarded([&] {
-        LogEnabled = IniFile(ini).readBool(QStringLiteral("ComPort1"), QStringLiteral("Log"), false);
-        ComPort1->LoadSettings(stIniFile, ini);
-    });
-    AdcStep = quint16(UpDStepADC->value());
-    UpdateParameterLabels();
+    connectMenuHandlers();
 }
 
 QString TfmMain::statusPanelText(int panel) const

@@ -5,13 +5,20 @@
 #include "series.h"
 
 #include <QMainWindow>
+#include <QStringList>
 #include <QPointer>
+
+#include <utility>
+#include <vector>
 
 class LogMemo;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
+class QAction;
 class QLabel;
+class QMenu;
+class QMenuBar;
 class QLineEdit;
 class QPushButton;
 class QSplitter;
@@ -24,6 +31,11 @@ class TComLed;
 class TComPort;
 class TLabel;
 class TUpDown;
+
+// The columns of a log a spreadsheet takes: the text after the first `key`
+// (skipping the "=") up to a blank or ";", and the time at each line's start.
+QStringList ColumnValues(const QStringList &lines, QChar key);
+QStringList TimeColumn(const QStringList &lines);
 
 // The program's one main window. Its handlers live with the subsystem that
 // owns them (link/receive.cpp for the link).
@@ -135,6 +147,22 @@ public:
     QLabel *Label20 = nullptr;
     QLabel *LabStatus = nullptr;
 
+    // Menus.
+    QMenuBar *MainMenu1 = nullptr;
+    QAction *NOpenFile = nullptr;
+    QAction *N7 = nullptr;
+    QAction *N9 = nullptr;
+    QAction *N11 = nullptr;
+    QAction *N13 = nullptr;
+    QAction *N14 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QMenu *PopupMenu2 = nullptr;
+    QMenu *PopupMenu3 = nullptr;
+    QAction *NSetTime = nullptr;
+    QAction *NDeleteAll = nullptr;
+    QAction *NSaveAll = nullptr;
+    QAction *N4 = nullptr;
+
     TComPort *ComPort1 = nullptr;
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
@@ -147,6 +175,32 @@ public:
 
     // Start-up: the stored settings, then the values derived from them.
     void FormCreate();
+    // Shut-down: settings saved, then the question about unsaved logs.
+    void FormCloseQuery(bool &CanClose);
+    void LbTimeADblClick();
+    void N11Click();
+    void N13Click();
+    void N14Click();
+    void NSetTimeClick();
+
+    // The settings file (app/settings.cpp). Where it is: beside the program,
+    // or in the user's configuration folder when that folder is read-only.
+    static QString settingsPath(bool forWriting);
+    void LoadSettings();
+    void SaveSettings();
+    void ApplyGradient(bool on);
+
+    // Data files and the clipboard (charts/datafile.cpp, charts/clipboard.cpp).
+    void NSaveAllClick();
+    void NOpenFileClick();
+    void NDeleteAllClick();
+    void DropFile(const QString &path);
+    void copy_u_t(const QString &key, LogMemo *memo);
+    void copy_time(LogMemo *memo);
+    void CopyAll(LogMemo *memo);
+    // The file the next open reads (what the open dialog returned or what
+    // was dropped).
+    QString OpenDialogFileName;
 
     // Link handlers (link/receive.cpp).
     void ComPort1RxChar(QObject *Sender, int Count);
@@ -213,7 +267,22 @@ public:
     ChartSeries &series(SeriesId s);
     LogMemo *memo(Channel ch) const;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 private:
+    void buildMenus();
+    void connectMenuHandlers();
+    void openDataFile();
+    std::vector<std::pair<QString, TUpDown *>> storedParameters() const;
+    std::vector<std::pair<QString, QLabel *>> storedColourLabels() const;
+    static std::vector<std::pair<QString, qint32 *>> storedColours();
+    bool openWithoutDialog_ = false;
+    bool centred_ = false;
+    bool closing_ = false;
     void buildStatisticsPage();
     void buildChartPage();
     void buildSetupPage();

@@ -143,3 +143,15 @@ void LogMemo::flush()
     if (atEnd)
         bar->setValue(bar->maximum());
 }
+
+void LogMemo::setLines(const QStringList &lines)
+{
+    pending_.clear();
+    flushTimer_.stop();
+    setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+void LogMemo::clear()
+{
+    setLines({});
+}

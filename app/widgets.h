@@ -90,6 +90,9 @@ public:
     QString text() const;
     // Writes the pending lines into the document.
     void flush();
+    // Replaces the whole text (nothing pending is kept).
+    void setLines(const QStringList &lines);
+    void clear();
 
 private:
     QStringList pending_;

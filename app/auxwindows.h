@@ -1,0 +1,63 @@
+#pragma once
+
+// The small windows opened from the menus: the charge-time dialog, About
+// and Help. Each is created for one showing and released afterwards.
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// Tells the program how long the charge has already run.
+class TfTimeSet : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TfTimeSet(QWidget *parent, QLabel *startLabel);
+
+    QLabel *Label1;
+    QLineEdit *Edit1, *Edit2, *Edit3;
+    QPushButton *Button1;
+
+    void Edit1Exit(QLineEdit *field);
+    void Button1Click();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QLabel *startLabel_;
+    bool checking_ = false;
+};
+
+class TfAbout : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TfAbout(QWidget *parent);
+
+    QLabel *Label1, *Label2, *Label3;
+    static QString address();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    void hover(bool on);
+};
+
+class TfHelp : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TfHelp(QWidget *parent);
+
+    QPlainTextEdit *Memo1;
+};

@@ -1,0 +1,143 @@
+// The settings file zlt.ini: loading at start-up, saving on every close.
+
+#include "TfmMain.h"
+
+#include "CPort.h"
+#include "chart.h"
+#include "colours.h"
+#include "errorreport.h"
+#include "inifile.h"
+#include "programfolder.h"
+#include "statistika.h"
+#include "widgets.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QToolButton>
+
+namespace {
+
+const QString PageSetting = QStringLiteral("PageSetting");
+const QString Chart = QStringLiteral("Chart");
+const QString Port = QStringLiteral("ComPort1");
+
+// The folder of the program may be read-only (an installed program); the
+// settings then live in the user's configuration folder, and until they have
+// been saved there once, the program folder's file is read.
+QString userSettingsPath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        .filePath(QStringLiteral("zlt.ini"));
+}
+
+bool canWrite(const QString &path)
+{
+    const QFileInfo file(path);
+    return file.exists() ? file.isWritable() : QFileInfo(file.absolutePath()).isWritable();
+}
+
+} // namespace
+
+QString TfmMain::settingsPath(bool forWriting)
+{
+    const QString beside = QDir(programFolder()).filePath(QStringLiteral("zlt.ini"));
+    if (canWrite(beside))
+        return beside;
+    const QString user = userSettingsPath();
+    if (forWriting) {
+        QDir().mkpath(QFileInfo(user).absolutePath());
+        return user;
+    }
+    return QFileInfo::exists(user) ? user : beside;
+}
+
+std::vector<std::pair<QString, TUpDown *>> TfmMain::storedParameters() const
+{
+    // The two fast currents are stored under each other's names, as files
+    // written by every version of the program have them.
+    return {{QStringLiteral("StepADC"), UpDStepADC},      {QStringLiteral("MhFastI"), UpDCdFast},
+            {QStringLiteral("RezistorI"), UpDResistr},    {QStringLiteral("CdFastI"), UpDMhFast},
+            {QStringLiteral("Tricle_MhI"), UpD_tricle_Mh}, {QStringLiteral("Tricle_CdI"), UpD_tricle_Cd},
+            {QStringLiteral("TimeMh_hh"), UpDTimeMh_hh},   {QStringLiteral("TimeMh_mm"), UpDTimeMh_mm},
+            {QStringLiteral("TimeCd_hh"), UpDTimeCd_hh},   {QStringLiteral("TimeCd_mm"), UpDTimeCd_mm},
+            {QStringLiteral("MaxT"), UpDownMaxT},          {QStringLiteral("RostT"), UpDownRostT},
+            {QStringLiteral("Rezdecharge"), UpDRdecharge}};
+}
+
+std::vector<std::pair<QString, QLabel *>> TfmMain::storedColourLabels() const
+{
+    return {{QStringLiteral("ColorGraf_AU"), LabelColor_AU},
+            {QStringLiteral("ColorGraf_AT"), LabelColor_AT},
+            {QStringLiteral("ColorGraf_BU"), LabelColor_BU},
+            {QStringLiteral("ColorGraf_BT"), LabelColor_BT}};
+}
+
+std::vector<std::pair<QString, qint32 *>> TfmMain::storedColours()
+{
+    return {{QStringLiteral("ColorWall"), &ColorWall},
+            {QStringLiteral("ColorStartGradient"), &ColorStartGradient},
+            {QStringLiteral("ColorEndGradient"), &ColorEndGradient},
+            {QStringLiteral("ColorLabelLeft"), &ColorLabelLeft},
+            {QStringLiteral("ColorLabelBottom"), &ColorLabelBottom},
+            {QStringLiteral("ColorLabelRicht"), &ColorLabelRicht}};
+}
+
+void TfmMain::LoadSettings()
+{
+    const QString path = settingsPath(false);
+    const IniFile ini(path);
+    for (const auto &[key, field] : storedParameters())
+        field->setValue(ini.readInteger(PageSetting, key, field->value()));
+
+    for (const auto &[key, label] : storedColourLabels())
+        setFontColor(label, ColorFromValue(ini.readInteger(Chart, key,
+                                                           ColorValue(fontColor(label)))));
+    for (const auto &[key, value] : storedColours())
+        *value = ini.readInteger(Chart, key, *value);
+    LogEnabled = ini.readBool(Port, QStringLiteral("Log"), false);
+
+    Series1.style.colour = fontColor(LabelColor_AU);
+    Series2.style.colour = fontColor(LabelColor_AT);
+    Series3.style.colour = fontColor(LabelColor_BU);
+    Series4.style.colour = fontColor(LabelColor_BT);
+
+    ApplyGradient(ini.readBool(Chart, QStringLiteral("Gradient"), false));
+    if (ini.readBool(Chart, QStringLiteral("View2D"), false)) {
+        btnView2D->setChecked(true);
+        Chart1->setView3D(false);
+    }
+    runGuarded([&] { ComPort1->LoadSettings(stIniFile, path); });
+    AdcStep = quint16(UpDStepADC->value());
+}
+
+void TfmMain::ApplyGradient(bool on)
+{
+    Chart1->GradientVisible = on;
+    if (on) {
+        Chart1->LeftWallColor = ColorFromValue(ColorWall);
+        Chart1->GradientStartColor = ColorFromValue(ColorStartGradient);
+        Chart1->GradientEndColor = ColorFromValue(ColorEndGradient);
+        Chart1->LeftAxis.labelColor = ColorFromValue(ColorLabelLeft);
+        Chart1->BottomAxis.labelColor = ColorFromValue(ColorLabelBottom);
+        Chart1->RightAxis.labelColor = ColorFromValue(ColorLabelRicht);
+    } else {
+        Chart1->LeftWallColor = Chart1->BackColor;
+    }
+    Chart1->update();
+}
+
+void TfmMain::SaveSettings()
+{
+    const QString path = settingsPath(true);
+    IniFile ini(path);
+    for (const auto &[key, field] : storedParameters())
+        ini.writeInteger(PageSetting, key, field->value());
+    ini.writeBool(Chart, QStringLiteral("Gradient"), Chart1->GradientVisible);
+    ini.writeBool(Chart, QStringLiteral("View2D"), btnView2D->isChecked());
+    for (const auto &[key, label] : storedColourLabels())
+        ini.writeInteger(Chart, key, ColorValue(fontColor(label)));
+    for (const auto &[key, value] : storedColours())
+        ini.writeInteger(Chart, key, *value);
+    ComPort1->SaveSettings(stIniFile, path);
+}

@@ -1,0 +1,311 @@
+#include "CPort.h"
+#include "TfmMain.h"
+#include "auxwindows.h"
+#include "chart.h"
+#include "clock.h"
+#include "codepage.h"
+#include "localeformat.h"
+#include "programfolder.h"
+#include "scripteddialogs.h"
+#include "statistika.h"
+#include "widgets.h"
+
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+double at(int h, int m, int s)
+{
+    return ((h * 60 + m) * 60 + s) / 86400.0;
+}
+
+} // namespace
+
+class TestAppFiles : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir folder_;
+    QString ini_;
+    QDateTime now_;
+
+private slots:
+    void initTestCase()
+    {
+        setProgramFolder(folder_.path());
+        ini_ = QDir(folder_.path()).filePath(QStringLiteral("zlt.ini"));
+        qputenv("XDG_CONFIG_HOME", QDir(folder_.path()).filePath(QStringLiteral("config")).toUtf8());
+        Clock::setSource([this] { return now_; });
+    }
+
+    void init()
+    {
+        QLocale::setDefault(QLocale(QStringLiteral("ru_RU")));
+        Fmt::refresh();
+        ResetLinkState();
+        setProgramFolder(folder_.path());
+        QFile::remove(ini_);
+        now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0));
+    }
+
+    void cleanup() { Dialogs::install(nullptr); }
+
+    // The fast currents go under each other's names, "Log" is read but never
+    // written, and every section lands in the file.
+    void settingsRoundTrip()
+    {
+        auto &dialogs = ScriptedDialogs::install();
+        writeAll(ini_, "[ComPort1]\r\nLog=1\r\n");
+        {
+            TfmMain w;
+            QVERIFY(LogEnabled);
+            w.UpDMhFast->setValue(1200);
+            w.UpDCdFast->setValue(700);
+            w.btnView2D->click();
+            setFontColor(w.LabelColor_BT, QColor(1, 2, 3));
+            w.close();
+        }
+        QVERIFY(dialogs.questions.isEmpty()); // nothing logged, nothing asked
+        const QByteArray file = readAll(ini_);
+        QVERIFY(file.contains("MhFastI=700\r\n"));
+        QVERIFY(file.contains("CdFastI=1200\r\n"));
+        QVERIFY(file.contains("Log=1\r\n"));
+        QVERIFY(file.contains("View2D=1\r\n"));
+        QVERIFY(file.contains("ColorGraf_BT=197121\r\n"));
+        QVERIFY(file.contains("[PageSetting]") && file.contains("[Chart]"));
+        QVERIFY(file.contains("Port=COM1\r\nBaudRate=38400\r\nStopBits=1\r\nDataBits=8\r\nParity=None\r\nFlowControl=None"));
+        LogEnabled = false;
+        TfmMain again;
+        QCOMPARE(again.UpDMhFast->value(), 1200);
+        QCOMPARE(again.UpDCdFast->value(), 700);
+        QVERIFY(LogEnabled);
+        QVERIFY(!again.Chart1->View3D());
+        QCOMPARE(again.Series4.style.colour, QColor(1, 2, 3));
+    }
+
+    void settingsEdgeValues()
+    {
+        writeAll(ini_, "[PageSetting]\r\nStepADC=0\r\nMaxT=abc\r\nRostT=5000\r\n[Chart]\r\nGradient=1\r\nColorStartGradient=255\r\n");
+        TfmMain w;
+        QCOMPARE(w.UpDStepADC->value(), 1);
+        QCOMPARE(AdcStep, 1);
+        QCOMPARE(w.UpDownMaxT->value(), 40);
+        QCOMPARE(w.UpDownRostT->value(), 100);
+        QVERIFY(w.Chart1->GradientVisible);
+        QCOMPARE(w.Chart1->GradientStartColor, QColor(255, 0, 0));
+        QVERIFY(w.Label17->text().endsWith(QStringLiteral("Значение ADC - 51000"))); // computed with step 1
+    }
+
+    // A program folder that cannot be written keeps the settings in the
+    // user's configuration folder instead of failing every close.
+    void readOnlyProgramFolder()
+    {
+        auto &dialogs = ScriptedDialogs::install();
+        setProgramFolder(QStringLiteral("/proc/self"));
+        {
+            TfmMain w;
+            w.UpDownMaxT->setValue(55);
+            w.close();
+        }
+        QVERIFY(dialogs.messages.isEmpty());
+        const QString user = TfmMain::settingsPath(false);
+        QVERIFY(user.startsWith(folder_.path()));
+        QVERIFY(readAll(user).contains("MaxT=55"));
+        TfmMain again;
+        QCOMPARE(again.UpDownMaxT->value(), 55);
+        QFile::remove(user);
+    }
+
+    void closeQuestion()
+    {
+        auto &dialogs = ScriptedDialogs::install();
+        TfmMain w;
+        w.show();
+        w.Memo1->addLine(QStringLiteral("x"));
+        w.Memo1->flush();
+        dialogs.answers << QMessageBox::Cancel << QMessageBox::No;
+        QVERIFY(!w.close());
+        QCOMPARE(dialogs.questions.value(0), QStringLiteral("Сохранить статистику?"));
+        QCOMPARE(dialogs.titles.value(0), QStringLiteral("Завершение работы"));
+        QVERIFY(QFile::exists(ini_)); // written before the question
+        QVERIFY(w.close());
+    }
+
+    void timeDialog()
+    {
+        auto &dialogs = ScriptedDialogs::install();
+        QLabel started;
+        TfTimeSet d(nullptr, &started);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        d.Edit1->setFocus();
+        d.Edit1->clear();
+        QTest::keyClicks(d.Edit1, QStringLiteral("a7"));
+        QCOMPARE(d.Edit1->text(), QStringLiteral("7"));
+        QTest::keyClick(d.Edit1, Qt::Key_Return);
+        QCOMPARE(d.Edit1->text(), QStringLiteral("07"));
+        QVERIFY(d.Edit2->hasFocus());
+        d.Edit1->setText(QStringLiteral("25"));
+        d.Edit1Exit(d.Edit1);
+        QCOMPARE(dialogs.messages.value(0), QStringLiteral("Не в диапазоне (0..23)  \"25\""));
+        QVERIFY(d.Edit1->text().isEmpty());
+        d.Edit1Exit(d.Edit1);
+        QCOMPARE(d.Edit1->text(), QStringLiteral("00"));
+
+        d.Edit1->setText(QStringLiteral("01"));
+        d.Edit2->setText(QStringLiteral("30"));
+        d.Edit3->setText(QStringLiteral("00"));
+        d.Button1Click();
+        QCOMPARE(StartTime, at(8, 30, 0));
+        QCOMPARE(started.text(), QStringLiteral("08:30:00"));
+        d.Edit3->setText(QStringLiteral("xyz"));
+        d.Button1Click();
+        QCOMPARE(dialogs.messages.last(), QStringLiteral("Ошибка!  \"01:30:xyz\""));
+    }
+
+    // Save writes the format byte for byte; open takes it back.
+    void dataFileRoundTrip()
+    {
+        auto &dialogs = ScriptedDialogs::install();
+        QTemporaryDir out;
+        const QString path = QDir(out.path()).filePath(QStringLiteral("charge.txt"));
+        TfmMain w;
+        dialogs.fileAnswers << path;
+        w.NSaveAllClick();
+        QCOMPARE(readAll(path), QByteArray("\r\n/* B */\r\n"));
+        QCOMPARE(dialogs.asked.value(0), QStringLiteral("2026-12-06.txt|*.txt (*.txt);;* (*)"));
+
+        w.Memo1->setLines({QStringLiteral("Старт."), QStringLiteral("00:00:01    ADC=400    U=1,0000    T=25,0;")});
+        w.Memo2->setLines({QStringLiteral("END:  Конец заряда.")});
+        w.Memo1->document()->setModified(true);
+        dialogs.fileAnswers << path;
+        dialogs.answers << QMessageBox::Yes;
+        w.NSaveAllClick();
+        QCOMPARE(dialogs.titles.last(), QStringLiteral("Совпадение имен."));
+        QCOMPARE(readAll(path), toCp1251(QStringLiteral("Старт.\r\n00:00:01    ADC=400    U=1,0000    T=25,0;\r\n"
+                                                        "\r\n/* B */\r\nEND:  Конец заряда.\r\n")));
+        QVERIFY(!w.Memo1->document()->isModified());
+        QVERIFY(!QFile::exists(QDir(out.path()).filePath(QStringLiteral("Log.txt"))));
+
+        dialogs.fileAnswers << path;
+        w.NOpenFileClick();
+        QCOMPARE(w.Memo1->lines().size(), 3); // one more empty line
+        QCOMPARE(w.Memo2->lines(), QStringList{QStringLiteral("END:  Конец заряда.")});
+        QCOMPARE(w.statusPanelText(0), QStringLiteral("   charge.txt"));
+        QCOMPARE(w.Series1.count(), 1); // the curves are rebuilt
+
+        // With "Log" on the link log goes beside it.
+        LogEnabled = true;
+        LogText += QStringLiteral("  \r\n10-00-00-000 00:00:00 Nbytes (1) 01 ");
+        dialogs.fileAnswers << path;
+        dialogs.answers << QMessageBox::Yes;
+        w.NSaveAllClick();
+        const QByteArray log = readAll(QDir(out.path()).filePath(QStringLiteral("Log.txt")));
+        QVERIFY(log.startsWith(toCp1251(QStringLiteral("Начало посылки \r\n01-send_str A\r\n"))));
+        QVERIFY(log.endsWith("  \r\n10-00-00-000 00:00:00 Nbytes (1) 01 \r\n"));
+    }
+
+    void openingRules_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("a");
+        QTest::addColumn<QStringList>("b");
+        QTest::newRow("no marker") << QByteArray("x\r\ny\r\n") << QStringList{"x", "y"} << QStringList{};
+        QTest::newRow("marker on line 0") << QByteArray("/* B */\r\nx\r\n") << QStringList{"/* B */", "x"} << QStringList{};
+        QTest::newRow("two markers") << QByteArray("a\r\n/* B */\r\nb\r\n/* B */\r\nc\r\n")
+                                     << QStringList{"a", "/* B */", "b"} << QStringList{"b", "/* B */", "c"};
+        QTest::newRow("edited as UTF-8") << QString::fromUtf8("Старт.\n/* B */\nКонец\n").toUtf8()
+                                         << QStringList{QStringLiteral("Старт.")} << QStringList{QStringLiteral("Конец")};
+    }
+    void openingRules()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, a);
+        QFETCH(QStringList, b);
+        auto &dialogs = ScriptedDialogs::install();
+        QTemporaryDir out;
+        const QString path = QDir(out.path()).filePath(QStringLiteral("f.txt"));
+        writeAll(path, file);
+        TfmMain w;
+        w.DropFile(path);
+        QCOMPARE(w.Memo1->lines(), a);
+        QCOMPARE(w.Memo2->lines(), b);
+        QVERIFY(dialogs.questions.isEmpty());
+    }
+
+    void openingWhatIsNoFile()
+    {
+        auto &dialogs = ScriptedDialogs::install();
+        TfmMain w;
+        w.Memo1->setLines({QStringLiteral("keep")});
+        w.DropFile(folder_.path()); // a folder: nothing happens
+        QCOMPARE(w.Memo1->lines(), QStringList{QStringLiteral("keep")});
+
+        // Unsaved lines are offered for saving before a menu open too.
+        w.Memo1->document()->setModified(true);
+        dialogs.answers << QMessageBox::Cancel;
+        w.NOpenFileClick();
+        QCOMPARE(dialogs.titles.value(0), QStringLiteral("Открытие нового файла"));
+        QCOMPARE(w.Memo1->lines(), QStringList{QStringLiteral("keep")});
+
+        dialogs.answers << QMessageBox::No;
+        dialogs.fileAnswers << QDir(folder_.path()).filePath(QStringLiteral("missing.txt"));
+        w.setStatusPanelText(0, QStringLiteral("old"));
+        w.NOpenFileClick();
+        QVERIFY(w.Memo1->lines().isEmpty());
+        QVERIFY(w.statusPanelText(0).isEmpty());
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    void clipboardColumns()
+    {
+        const QStringList lines = {QStringLiteral("0:05:12    ADC=512    U=1,2345    T=24,5;"),
+                                   QString(),
+                                   QStringLiteral("END:  Конец заряда."),
+                                   QStringLiteral("0:05:13    ADC=513    U=1,2346    T=24,6")};
+        QCOMPARE(ColumnValues(lines, QLatin1Char('C')), (QStringList{"512", "513"}));
+        QCOMPARE(ColumnValues(lines, QLatin1Char('U')), (QStringList{"1,2345", "1,2346"}));
+        QCOMPARE(ColumnValues(lines, QLatin1Char('T')), (QStringList{"24,5", "24,6"}));
+        QCOMPARE(TimeColumn(lines), (QStringList{"0:05:12", "", "END:", "0:05:13"}));
+
+        TfmMain w;
+        w.Memo2->setLines(lines);
+        w.copy_u_t(QStringLiteral("U"), w.Memo2);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("1,2345\r\n1,2346\r\n"));
+        w.copy_time(w.Memo2);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("0:05:12\r\n\r\nEND:\r\n0:05:13\r\n"));
+        w.Memo1->clear();
+        w.copy_u_t(QStringLiteral("C"), w.Memo1);
+        QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    }
+
+    void auxiliaryWindows()
+    {
+        TfHelp help(nullptr);
+        QVERIFY(help.Memo1->toPlainText().startsWith(QStringLiteral("Количество миганий красного светодиода:")));
+        QVERIFY(help.Memo1->toPlainText().contains(QStringLiteral("AREF/1024")));
+        TfAbout about(nullptr);
+        QVERIFY(TfAbout::address().endsWith(QStringLiteral("README.md")));
+    }
+};
+
+QTEST_MAIN(TestAppFiles)
+#include "tst_appfiles.moc"
