@@ -277,6 +277,8 @@ private:
     void buildMenus();
     void connectMenuHandlers();
     void openDataFile();
+    // Before the logs are replaced: "Сохранить статистику?"; false on Cancel.
+    bool offerToSaveLogs();
     std::vector<std::pair<QString, TUpDown *>> storedParameters() const;
     std::vector<std::pair<QString, QLabel *>> storedColourLabels() const;
     static std::vector<std::pair<QString, qint32 *>> storedColours();

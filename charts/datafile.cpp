@@ -91,20 +91,27 @@ void TfmMain::NSaveAllClick()
     Memo2->document()->setModified(false);
 }
 
+bool TfmMain::offerToSaveLogs()
+{
+    if (!Memo1->document()->isModified() && !Memo2->document()->isModified())
+        return true;
+    const auto answer = Dialogs::instance().question(
+        this, QStringLiteral("Сохранить статистику?"),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+        QStringLiteral("Открытие нового файла"));
+    if (answer == QMessageBox::Cancel)
+        return false;
+    if (answer == QMessageBox::Yes)
+        runGuarded([this] { NSaveAllClick(); }); // whatever became of it, go on
+    return true;
+}
+
 void TfmMain::NOpenFileClick()
 {
     // Opening replaces both logs: unsaved lines are offered for saving first,
     // as a dropped file does.
-    if (Memo1->document()->isModified() || Memo2->document()->isModified()) {
-        const auto answer = Dialogs::instance().question(
-            this, QStringLiteral("Сохранить статистику?"),
-            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-            QStringLiteral("Открытие нового файла"));
-        if (answer == QMessageBox::Cancel)
-            return;
-        if (answer == QMessageBox::Yes)
-            runGuarded([this] { NSaveAllClick(); });
-    }
+    if (!offerToSaveLogs())
+        return;
     openDataFile();
 }
 
@@ -150,16 +157,8 @@ void TfmMain::DropFile(const QString &dropped)
     const QString path = dropped.left(1024);
     if (!QFileInfo(path).isFile())
         return;
-    if (Memo1->document()->isModified() || Memo2->document()->isModified()) {
-        const auto answer = Dialogs::instance().question(
-            this, QStringLiteral("Сохранить статистику?"),
-            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-            QStringLiteral("Открытие нового файла"));
-        if (answer == QMessageBox::Cancel)
-            return;
-        if (answer == QMessageBox::Yes)
-            runGuarded([this] { NSaveAllClick(); });
-    }
+    if (!offerToSaveLogs())
+        return;
     openWithoutDialog_ = true;
     OpenDialogFileName = path;
     openDataFile();
