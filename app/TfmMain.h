@@ -27,6 +27,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class TChart;
+class TFormColor;
 class TComLed;
 class TComPort;
 class TLabel;
@@ -74,10 +75,10 @@ public:
     ChartSeries Series2{QStringLiteral("Series2"), QStringLiteral("Темп. А")};
     ChartSeries Series3{QStringLiteral("Series3"), QStringLiteral("Канал В")};
     ChartSeries Series4{QStringLiteral("Series4"), QStringLiteral("Темп. В")};
-    QLabel *LabelColor_AU = nullptr;
-    QLabel *LabelColor_AT = nullptr;
-    QLabel *LabelColor_BU = nullptr;
-    QLabel *LabelColor_BT = nullptr;
+    TLabel *LabelColor_AU = nullptr;
+    TLabel *LabelColor_AT = nullptr;
+    TLabel *LabelColor_BU = nullptr;
+    TLabel *LabelColor_BT = nullptr;
     QToolButton *BtnViewA = nullptr;
     QToolButton *BtnViewAT = nullptr;
     QToolButton *BtnViewB = nullptr;
@@ -154,6 +155,13 @@ public:
     QAction *N9 = nullptr;
     QAction *N11 = nullptr;
     QAction *N13 = nullptr;
+    QAction *NAU = nullptr;
+    QAction *NAT = nullptr;
+    QAction *NBU = nullptr;
+    QAction *NBT = nullptr;
+    QAction *NGradientVisible = nullptr;
+    QAction *NFormColor = nullptr;
+    QPointer<TFormColor> FormColor; // while "Цвета" is open
     QAction *N14 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QMenu *PopupMenu2 = nullptr;
@@ -231,6 +239,11 @@ public:
     void BtnSaveGrafAClick();
     void Chart1ClickSeries(ChartSeries *series, int index);
 
+    // Colours (charts/UnitColor.cpp).
+    void LabelColor_AUClick(QLabel *label);
+    void NGradientVisibleClick();
+    void NFormColorClick();
+
     // Exchange with the charger (link/commands.cpp).
     void BtnSendSaveClick();
     void BtnReadUartStrClick();
@@ -275,6 +288,8 @@ protected:
 
 private:
     void buildMenus();
+    void buildViewMenu();
+    void connectColourHandlers();
     void connectMenuHandlers();
     void openDataFile();
     // Before the logs are replaced: "Сохранить статистику?"; false on Cancel.

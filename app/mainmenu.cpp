@@ -65,6 +65,7 @@ void TfmMain::buildMenus()
     N13 = item(help, "N13", QStringLiteral("Справка"), QStyle::SP_DialogHelpButton);
     help->addSeparator();
     N14 = item(help, "N14", QStringLiteral("О программе"), QStyle::SP_MessageBoxInformation);
+    buildViewMenu();
 
     auto memoMenu = [this](QMenu *&menu, const char *name, LogMemo *memo, const char *const names[6]) {
         menu = make<QMenu>(this, name);
@@ -116,6 +117,7 @@ void TfmMain::connectMenuHandlers()
     connectHandler(N14, &QAction::triggered, this, [this] { N14Click(); });
     connectHandler(NSetTime, &QAction::triggered, this, [this] { NSetTimeClick(); });
     connectHandler(LbTimeA, &TLabel::doubleClicked, this, [this] { LbTimeADblClick(); });
+    connectColourHandlers();
 }
 
 void TfmMain::FormCreate()

@@ -114,6 +114,7 @@ void TfmMain::LoadSettings()
 void TfmMain::ApplyGradient(bool on)
 {
     Chart1->GradientVisible = on;
+    NGradientVisible->setChecked(on);
     if (on) {
         Chart1->LeftWallColor = ColorFromValue(ColorWall);
         Chart1->GradientStartColor = ColorFromValue(ColorStartGradient);

@@ -1,11 +1,19 @@
 #include "widgets.h"
 
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
 #include <algorithm>
 #include <stdexcept>
+
+void TLabel::mousePressEvent(QMouseEvent *event)
+{
+    QLabel::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit clicked();
+}
 
 void TLabel::mouseDoubleClickEvent(QMouseEvent *event)
 {

@@ -15,8 +15,8 @@ W *make(P *parent, const char *name, Args &&...args)
     return w;
 }
 
-// A label that reports double clicks (the counters and the charge clock are
-// reset that way).
+// A label that reports clicks (the chart's colour labels) and double clicks
+// (the counters and the charge clock are reset that way).
 class TLabel : public QLabel
 {
     Q_OBJECT
@@ -25,9 +25,11 @@ public:
     using QLabel::QLabel;
 
 signals:
+    void clicked();
     void doubleClicked();
 
 protected:
+    void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 };
 

@@ -99,7 +99,8 @@ void TfmMain::buildChartPage()
 
     auto colourLabel = [this](const char *name, const QString &caption, int x, bool bold,
                               QColor colour) {
-        auto *l = make<QLabel>(Chart1, name, caption);
+        auto *l = make<TLabel>(Chart1, name, caption);
+        l->setCursor(Qt::PointingHandCursor);
         QFont f = l->font();
         f.setBold(bold);
         l->setFont(f);

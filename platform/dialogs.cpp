@@ -1,6 +1,7 @@
 #include "dialogs.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 
@@ -81,4 +82,9 @@ QString WidgetDialogs::saveFileName(QWidget *parent, const QString &suggested,
 QString WidgetDialogs::openFileName(QWidget *parent, const QString &filter)
 {
     return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
+QColor WidgetDialogs::color(QWidget *parent, const QColor &initial)
+{
+    return QColorDialog::getColor(initial, parent);
 }

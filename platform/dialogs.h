@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QMessageBox>
 #include <QString>
 
@@ -35,6 +36,9 @@ public:
                                  const QString &suffix) = 0;
     virtual QString openFileName(QWidget *parent, const QString &filter) = 0;
 
+    // A colour starting from `initial`; invalid when cancelled.
+    virtual QColor color(QWidget *parent, const QColor &initial) = 0;
+
     static Dialogs &instance();
     // Installs a replacement (tests); nullptr restores the real dialogs.
     static void install(std::unique_ptr<Dialogs> dialogs);
@@ -54,4 +58,5 @@ public:
     QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
                          const QString &suffix) override;
     QString openFileName(QWidget *parent, const QString &filter) override;
+    QColor color(QWidget *parent, const QColor &initial) override;
 };

@@ -48,3 +48,9 @@ QString ScriptedDialogs::openFileName(QWidget *, const QString &filter)
     asked << filter;
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
 }
+
+QColor ScriptedDialogs::color(QWidget *, const QColor &initial)
+{
+    colorsOffered << initial;
+    return colorAnswers.isEmpty() ? QColor() : colorAnswers.takeFirst();
+}

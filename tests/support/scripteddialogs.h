@@ -29,6 +29,10 @@ public:
                          const QString &suffix) override;
     QString openFileName(QWidget *parent, const QString &filter) override;
 
+    QColor color(QWidget *parent, const QColor &initial) override;
+
+    QList<QColor> colorAnswers;  // taken from the front; invalid or none: cancel
+    QList<QColor> colorsOffered; // what each colour dialog started from
     QStringList fileAnswers;     // for both file dialogs, taken from the front; empty: cancel
     QStringList folderAnswers;   // taken from the front; empty means cancel
     QStringList textAnswers;     // taken from the front; a null string means cancel
