@@ -3,7 +3,7 @@
 #include "CPort.h"
 #include "CPortCtl.h"
 #include "errorreport.h"
-#include "inifile.h"
+#include "messages.h"
 #include "programfolder.h"
 #include "statistika.h"
 #include "widgets.h"
@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
@@ -127,8 +128,14 @@ void TfmMain::buildStatisticsPage()
     for (QLabel *l : {lbRecv, lbSend, Label25, LbCurrentTime, LbTimeA})
         info->addWidget(l);
 
+    SpeedButton1 = make<QToolButton>(TabStatis, "SpeedButton1");
+    SpeedButton1->setText(QStringLiteral("..."));
+    SpeedButton1->setToolTip(QStringLiteral("Настройка порта"));
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setFixedSize(23, 22);
     auto *ledRow = new QHBoxLayout;
     ledRow->addWidget(ComLed1);
+    ledRow->addWidget(SpeedButton1);
     ledRow->addStretch();
     auto *side = new QVBoxLayout;
     side->addWidget(btnStart);
@@ -149,6 +156,7 @@ void TfmMain::buildStatisticsPage()
 void TfmMain::connectHandlers()
 {
     connectHandler(btnStart, &QPushButton::clicked, this, [this] { btnStartClick(); });
+    connectHandler(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     connectHandler(lbRecv, &TLabel::doubleClicked, this, [this] { lbRecvDblClick(); });
     connectHandler(lbSend, &TLabel::doubleClicked, this, [this] { lbSendDblClick(); });
     connectHandler(TimerResetReceiver, &QTimer::timeout, this, [this] { TimerResetReceiverTimer(); });
@@ -183,4 +191,14 @@ ChartSeries &TfmMain::series(SeriesId s)
 LogMemo *TfmMain::memo(Channel ch) const
 {
     return ch == Channel::A ? Memo1 : Memo2;
+}
+
+void TranslatePortTexts()
+{
+    Messages::bind(programFolder());
+    std::vector<QString> texts;
+    for (int code = 1; code <= 23; ++code)
+        texts.push_back(Messages::text("default", comErrorText(code)));
+    setComErrorTexts(texts);
+    setComErrorSuffix([] { return Messages::text("default", QStringLiteral(" (win error code: %d)")); });
 }

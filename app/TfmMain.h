@@ -33,6 +33,10 @@ class TComPort;
 class TLabel;
 class TUpDown;
 
+// The serial port component in the user's language, where a catalog exists:
+// its error texts once, its error suffix at every raise.
+void TranslatePortTexts();
+
 // The columns of a log a spreadsheet takes: the text after the first `key`
 // (skipping the "=") up to a blank or ";", and the time at each line's start.
 QStringList ColumnValues(const QStringList &lines, QChar key);
@@ -61,6 +65,7 @@ public:
     LogMemo *Memo2 = nullptr;
     QPushButton *btnStart = nullptr;
     TComLed *ComLed1 = nullptr;
+    QToolButton *SpeedButton1 = nullptr;
     QGroupBox *GroupBoxLabel = nullptr;
     TLabel *lbRecv = nullptr;
     TLabel *lbSend = nullptr;
@@ -216,6 +221,7 @@ public:
     void lbRecvDblClick();
     void lbSendDblClick();
     void btnStartClick();
+    void SpeedButton1Click();
     // Charge clock.
     void Timer1Timer();
 

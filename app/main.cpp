@@ -1,5 +1,8 @@
+#include "CPort.h"
 #include "TfmMain.h"
 #include "errorreport.h"
+#include "messages.h"
+#include "programfolder.h"
 
 #include <QApplication>
 
@@ -29,6 +32,7 @@ int main(int argc, char *argv[])
 {
     Application app(argc, argv);
     app.setApplicationDisplayName(QStringLiteral("Ostrel"));
+    TranslatePortTexts();
     TfmMain window;
     window.show();
     return app.exec();

@@ -42,6 +42,11 @@ void TfmMain::TimerResetReceiverTimer()
     ResetReceiver(*this);
 }
 
+void TfmMain::SpeedButton1Click()
+{
+    ComPort1->ShowPortSetup();
+}
+
 void TfmMain::lbRecvDblClick()
 {
     lbRecv->setText(QStringLiteral("Принято"));

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
 #include <cstdint>
@@ -33,6 +34,8 @@ enum TComSignal { csCTS, csDSR, csRing, csRLSD };
 // Where stored settings go: the registry does not exist on this system, so
 // only the INI kind works; the other raises the store or load error.
 enum TStoreType { stRegistry, stIniFile };
+// The groups of settings that are stored, in the order they are written.
+enum TStoredGroup { sgBasic, sgOthers, sgParity, sgBuffer, sgTimeouts, sgFlowControl };
 enum TComError { ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode, ceRxOver, ceTxFull };
 
 // A set of enumeration values; bit i stands for the value with ordinal i.
@@ -67,6 +70,7 @@ private:
 using TComEvents = TSet<TComEvent>;
 using TComSignals = TSet<TComSignal>;
 using TComErrors = TSet<TComError>;
+using TStoredGroups = TSet<TStoredGroup>;
 
 inline constexpr TComEvents AllComEvents = TComEvents::fromBits(0x3FF);
 
@@ -106,6 +110,25 @@ TStopBits StrToStopBits(const QString &s);
 TDataBits StrToDataBits(const QString &s);
 TParityBits StrToParity(const QString &s);
 TFlowControl StrToFlowControl(const QString &s);
+QString DTRFlowToStr(TDTRFlowControl v);
+QString RTSFlowToStr(TRTSFlowControl v);
+TDTRFlowControl StrToDTRFlow(const QString &s); // unknown: dtrDisable
+TRTSFlowControl StrToRTSFlow(const QString &s); // unknown: rtsDisable
+QString BoolToStr(bool v);          // "Yes" / "No"
+bool StrToBool(const QString &s);   // true only for "YES" in any case
+// A character as itself for codes 33..127, else "#" and its code ("#17").
+QString CharToStr(char c);
+// "#" and a number, the empty text as #0, otherwise the first character;
+// throws std::invalid_argument for "#" followed by no number.
+char StrToChar(const QString &s);
+
+// The texts of each setting's values in their ordinal order, as the setup
+// dialog lists them.
+QStringList BaudRateTexts();
+QStringList DataBitsTexts();
+QStringList StopBitsTexts();
+QStringList ParityTexts();
+QStringList FlowControlTexts();
 
 using TNotifyEvent = std::function<void(QObject *Sender)>;
 using TRxCharEvent = std::function<void(QObject *Sender, int Count)>;
@@ -332,6 +355,12 @@ public:
     // (store) or 17 (load); loading applies everything once at the end.
     void SaveSettings(TStoreType kind, const QString &location);
     void LoadSettings(TStoreType kind, const QString &location);
+    // Which groups SaveSettings and LoadSettings cover; the basic group only
+    // unless changed.
+    TStoredGroups StoredGroups() const { return storedGroups_; }
+    void setStoredGroups(TStoredGroups groups) { storedGroups_ = groups; }
+    // The setup dialog; OK writes the chosen values to the port at once.
+    void ShowPortSetup();
 
     // While the stored settings are read, property writes only store; the
     // end of loading opens the port if it was stored connected.
@@ -425,6 +454,7 @@ private:
     TComFlowControl flowControl_{this};
     TComTimeouts timeouts_{this};
     TSyncMethod syncMethod_ = smThreadSync;
+    TStoredGroups storedGroups_{sgBasic};
     int updateCount_ = 0;
     std::vector<TComLink *> links_;
     bool hasBufferLink_ = false;

@@ -1,4 +1,5 @@
 #include "CPortCtl.h"
+#include "CPortSetup.h"
 
 #include <QPainter>
 
@@ -155,4 +156,124 @@ void TComLed::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.drawPixmap(r.left() + std::max(0, (r.width() - p.width()) / 2),
                        r.top() + std::max(0, (r.height() - p.height()) / 2), p);
+}
+
+TComComboBox::TComComboBox(QWidget *parent) : QComboBox(parent)
+{
+    setEditable(false); // a drop-down list
+    connect(this, &QComboBox::activated, this, &TComComboBox::selectionChanged);
+}
+
+void TComComboBox::setComPort(TCustomComPort *port)
+{
+    if (port == port_)
+        return;
+    disconnect(portDestroyed_);
+    port_ = port;
+    if (port_) {
+        portDestroyed_ = connect(port_, &QObject::destroyed, this, [this] {
+            port_ = nullptr;
+            if (count() > 0)
+                setCurrentIndex(0);
+        });
+        UpdateSettings();
+    }
+}
+
+void TComComboBox::setComProperty(TComProperty p)
+{
+    property_ = p;
+    clear();
+    QStringList items;
+    switch (p) {
+    case cpNone: break;
+    case cpPort: ListSerialPorts(items); break;
+    case cpBaudRate: items = BaudRateTexts(); break;
+    case cpDataBits: items = DataBitsTexts(); break;
+    case cpStopBits: items = StopBitsTexts(); break;
+    case cpParity: items = ParityTexts(); break;
+    case cpFlowControl: items = FlowControlTexts(); break;
+    }
+    addItems(items);
+    if (count() == 0)
+        return;
+    if (port_)
+        UpdateSettings();
+    else
+        setCurrentIndex(0);
+}
+
+QString TComComboBox::Text() const
+{
+    return currentIndex() >= 0 ? currentText() : QString();
+}
+
+void TComComboBox::setText(const QString &text)
+{
+    const int i = findText(text, Qt::MatchExactly);
+    if (i >= 0)
+        setCurrentIndex(i);
+}
+
+QString TComComboBox::currentValueText() const
+{
+    switch (property_) {
+    case cpPort: return port_->Port();
+    case cpBaudRate: return BaudRateToStr(port_->BaudRate());
+    case cpDataBits: return DataBitsToStr(port_->DataBits());
+    case cpStopBits: return StopBitsToStr(port_->StopBits());
+    case cpParity: return ParityToStr(port_->Parity().Bits());
+    case cpFlowControl: return FlowControlToStr(port_->FlowControl().FlowControl());
+    case cpNone: break;
+    }
+    return QString();
+}
+
+void TComComboBox::UpdateSettings()
+{
+    if (!port_ || property_ == cpNone)
+        return;
+    const QString value = currentValueText();
+    int i = findText(value, Qt::MatchExactly);
+    // A port the system does not list (a pseudo-terminal, a device under an
+    // unusual name) stays choosable: it is added rather than left unselected,
+    // which would set an empty name on OK.
+    if (i < 0 && property_ == cpPort && !value.isEmpty()) {
+        addItem(value);
+        i = count() - 1;
+    }
+    setCurrentIndex(i);
+    if (i >= 0)
+        selectionChanged(i);
+}
+
+void TComComboBox::selectionChanged(int index)
+{
+    const QString text = index >= 0 ? itemText(index) : QString();
+    switch (property_) {
+    case cpPort: Selected.Port = text; break;
+    case cpBaudRate: Selected.BaudRate = StrToBaudRate(text); break;
+    case cpDataBits: Selected.DataBits = StrToDataBits(text); break;
+    case cpStopBits: Selected.StopBits = StrToStopBits(text); break;
+    case cpParity: Selected.Parity = StrToParity(text); break;
+    case cpFlowControl: Selected.FlowControl = StrToFlowControl(text); break;
+    case cpNone: break;
+    }
+    if (AutoApply)
+        ApplySettings();
+}
+
+void TComComboBox::ApplySettings()
+{
+    if (!port_)
+        return;
+    switch (property_) {
+    case cpPort: port_->setPort(Selected.Port); break;
+    case cpBaudRate: port_->setBaudRate(Selected.BaudRate); break;
+    case cpDataBits: port_->setDataBits(Selected.DataBits); break;
+    case cpStopBits: port_->setStopBits(Selected.StopBits); break;
+    case cpParity: port_->Parity().setBits(Selected.Parity); break;
+    case cpFlowControl: port_->FlowControl().setFlowControl(Selected.FlowControl); break;
+    case cpNone: break;
+    }
 }

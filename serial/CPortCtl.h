@@ -1,9 +1,10 @@
 #pragma once
 
-// Controls that follow a serial port: the link LED.
+// Controls that follow a serial port: the link LED and the setting combo box.
 
 #include "CPort.h"
 
+#include <QComboBox>
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
@@ -65,4 +66,50 @@ private:
     QPixmap glyphOn_, glyphOff_;
     TLedState state_ = lsOff;
     QTimer ringTimer_;
+};
+
+enum TComProperty { cpNone, cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity, cpFlowControl };
+
+// The values a combo box edits before they are written to the port.
+struct TComSelect
+{
+    QString Port;
+    TBaudRate BaudRate = brCustom;
+    TDataBits DataBits = dbFive;
+    TStopBits StopBits = sbOneStopBit;
+    TParityBits Parity = prNone;
+    TFlowControl FlowControl = fcHardware;
+};
+
+// A drop-down list of one setting of a port (its name, rate, data bits, stop
+// bits, parity or flow control).
+class TComComboBox : public QComboBox
+{
+    Q_OBJECT
+
+public:
+    explicit TComComboBox(QWidget *parent = nullptr);
+
+    TCustomComPort *ComPort() const { return port_; }
+    void setComPort(TCustomComPort *port);
+    TComProperty ComProperty() const { return property_; }
+    void setComProperty(TComProperty p);
+    bool AutoApply = false;
+    QString Text() const;
+    void setText(const QString &text);
+
+    TComSelect Selected;
+
+    // Selects the port's current value (and takes it as the edited value).
+    void UpdateSettings();
+    // Writes the edited value to the port.
+    void ApplySettings();
+
+private:
+    QString currentValueText() const;
+    void selectionChanged(int index);
+
+    QPointer<TCustomComPort> port_;
+    QMetaObject::Connection portDestroyed_;
+    TComProperty property_ = cpNone;
 };

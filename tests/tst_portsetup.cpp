@@ -1,0 +1,231 @@
+#include "CPort.h"
+#include "CPortSetup.h"
+#include "TfmMain.h"
+#include "messages.h"
+#include "programfolder.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+void makeTty(const QDir &root, const QString &name, const QString &driver, const char *type = nullptr)
+{
+    QVERIFY(root.mkpath(name + QStringLiteral("/device")));
+    if (!driver.isEmpty()) {
+        QVERIFY(root.mkpath(QStringLiteral("drivers/") + driver));
+        QVERIFY(QFile::link(root.filePath(QStringLiteral("drivers/") + driver),
+                            root.filePath(name + QStringLiteral("/device/driver"))));
+    }
+    if (type) {
+        QFile f(root.filePath(name + QStringLiteral("/type")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(type);
+    }
+}
+
+// Answers the next modal dialog once it is shown.
+void whenDialogShows(std::function<void(TComSetupFrm *)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        auto *form = qobject_cast<TComSetupFrm *>(QApplication::activeModalWidget());
+        QVERIFY(form);
+        answer(form);
+    });
+}
+
+void choose(TComComboBox *combo, const QString &text)
+{
+    const int i = combo->findText(text);
+    QVERIFY(i >= 0);
+    combo->setCurrentIndex(i);
+    emit combo->activated(i);
+}
+
+} // namespace
+
+class TestPortSetup : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir sys_;
+
+private slots:
+    void initTestCase()
+    {
+        const QDir root(sys_.path());
+        makeTty(root, QStringLiteral("ttyS0"), QStringLiteral("serial8250"), "4\n");
+        makeTty(root, QStringLiteral("ttyS1"), QStringLiteral("serial8250"), "0\n"); // no hardware
+        makeTty(root, QStringLiteral("ttyS10"), QStringLiteral("serial8250"), "4\n");
+        makeTty(root, QStringLiteral("ttyS2"), QStringLiteral("serial8250"), "4\n");
+        makeTty(root, QStringLiteral("ttyUSB0"), QStringLiteral("ftdi_sio"));
+        makeTty(root, QStringLiteral("ttyACM0"), QStringLiteral("cdc_acm"));
+        makeTty(root, QStringLiteral("rfcomm0"), QString());
+        QVERIFY(root.mkpath(QStringLiteral("tty0"))); // a console: no device
+        setSerialDeviceRoot(sys_.path());
+    }
+
+    void portList()
+    {
+        QStringList list{QStringLiteral("stale")};
+        ListSerialPorts(list);
+        QCOMPARE(list, (QStringList{"rfcomm0", "ttyACM0", "ttyS0", "ttyS10", "ttyS2", "ttyUSB0"}));
+        setSerialDeviceRoot(QDir(sys_.path()).filePath(QStringLiteral("missing")));
+        try {
+            ListSerialPorts(list);
+            QFAIL("no error");
+        } catch (const EComPort &e) {
+            QCOMPARE(e.Code, 23);
+        }
+        setSerialDeviceRoot(sys_.path());
+    }
+
+    void textForms()
+    {
+        for (int i = 0; i <= br256000; ++i)
+            QCOMPARE(StrToBaudRate(BaudRateToStr(TBaudRate(i))), TBaudRate(i));
+        QCOMPARE(StrToBaudRate(QStringLiteral("12345")), br9600);
+        QCOMPARE(StrToParity(QStringLiteral("eVeN")), prEven);
+        QCOMPARE(StrToFlowControl(QStringLiteral("?")), fcCustom);
+        QCOMPARE(StrToRTSFlow(QStringLiteral("toggle")), rtsToggle);
+        QCOMPARE(StrToDTRFlow(QStringLiteral("x")), dtrDisable);
+        QCOMPARE(StrToStopBits(QStringLiteral("1.5")), sbOne5StopBits);
+        QCOMPARE(StrToBool(QStringLiteral("yes")), true);
+        QCOMPARE(StrToBool(QStringLiteral("1")), false);
+        QCOMPARE(CharToStr(17), QStringLiteral("#17"));
+        QCOMPARE(CharToStr(' '), QStringLiteral("#32"));
+        QCOMPARE(CharToStr('A'), QStringLiteral("A"));
+        QCOMPARE(CharToStr(char(200)), QStringLiteral("#200"));
+        QCOMPARE(StrToChar(QStringLiteral("#19")), char(19));
+        QCOMPARE(StrToChar(QString()), char(0));
+        QCOMPARE(StrToChar(QStringLiteral("#")), '#');
+        QCOMPARE(StrToChar(QStringLiteral("xy")), 'x');
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, StrToChar(QStringLiteral("#x")));
+    }
+
+    // Every group goes out and comes back in order; a custom rate carries
+    // its speed right after the rate.
+    void storedGroups()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("zlt.ini"));
+        TComPort out;
+        out.setObjectName(QStringLiteral("ComPort1"));
+        out.setStoredGroups(TStoredGroups{sgBasic, sgOthers, sgParity, sgBuffer, sgTimeouts, sgFlowControl});
+        out.setBaudRate(brCustom);
+        out.setCustomBaudRate(250000);
+        out.setEventChar('\n');
+        out.Parity().setReplaceChar('?');
+        out.Buffer().setInputSize(4096);
+        out.Timeouts().setReadInterval(7);
+        out.FlowControl().setFlowControl(fcSoftware);
+        out.FlowControl().setXonChar(1);
+        out.SaveSettings(stIniFile, ini);
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        f.close();
+        QVERIFY(text.contains("Port=COM1\r\nBaudRate=Custom\r\nCustomBaudRate=250000\r\nStopBits=1\r\n"));
+        QVERIFY(text.contains("EventChar=#10\r\nDiscardNull=No\r\nParity.Check=No\r\nParity.Replace=No\r\nParity.ReplaceChar=?\r\n"));
+        QVERIFY(text.indexOf("Buffer.OutputSize") < text.indexOf("Timeouts.ReadInterval=7"));
+        QVERIFY(text.contains("FlowControl.XonXoffIn=Yes\r\nFlowControl.XonXoffOut=Yes\r\nFlowControl.XoffChar=#19\r\nFlowControl.XonChar=#1\r\n"));
+
+        TComPort in;
+        in.setObjectName(QStringLiteral("ComPort1"));
+        in.setStoredGroups(out.StoredGroups());
+        in.LoadSettings(stIniFile, ini);
+        QCOMPARE(in.BaudRate(), brCustom);
+        QCOMPARE(in.CustomBaudRate(), 250000);
+        QCOMPARE(in.EventChar(), '\n');
+        QCOMPARE(in.Buffer().InputSize(), 4096);
+        QCOMPARE(in.Timeouts().ReadInterval(), 7);
+        QVERIFY(in.FlowControl().XonXoffOut());
+        QCOMPARE(in.FlowControl().XonChar(), char(1));
+
+        // The program stores the basic group only; "Custom" flow control
+        // and a missing rate change nothing.
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[ComPort1]\r\nFlowControl=Custom\r\n");
+        f.close();
+        TComPort basic;
+        basic.setObjectName(QStringLiteral("ComPort1"));
+        basic.setBaudRate(br57600);
+        basic.FlowControl().setFlowControl(fcHardware);
+        basic.LoadSettings(stIniFile, ini);
+        QCOMPARE(basic.BaudRate(), br57600);
+        QCOMPARE(basic.FlowControl().FlowControl(), fcHardware);
+
+        for (auto call : {+[](TComPort &p) { p.SaveSettings(stRegistry, QStringLiteral("HKEY_CURRENT_USER\\\\x")); },
+                          +[](TComPort &p) { p.LoadSettings(stRegistry, QStringLiteral("HKEY_CURRENT_USER\\\\x")); },
+                          +[](TComPort &p) { p.SaveSettings(stIniFile, QStringLiteral("/nonexistent/zlt.ini")); }}) {
+            try {
+                call(basic);
+                QFAIL("no error");
+            } catch (const EComPort &e) {
+                QVERIFY(e.Code == 16 || e.Code == 17);
+            }
+        }
+    }
+
+    // OK writes the choices; Cancel writes nothing; a port the system does
+    // not list stays listed and chosen.
+    void setupDialog()
+    {
+        TComPort port;
+        port.setPort(QStringLiteral("/tmp/ostrel-charger"));
+        whenDialogShows([](TComSetupFrm *form) {
+            QCOMPARE(form->Combo1->Text(), QStringLiteral("/tmp/ostrel-charger"));
+            QCOMPARE(form->Combo2->Text(), QStringLiteral("9600"));
+            QCOMPARE(form->Combo2->count(), 16);
+            choose(form->Combo2, QStringLiteral("115200"));
+            choose(form->Combo5, QStringLiteral("Even"));
+            form->Button1->click();
+        });
+        port.ShowPortSetup();
+        QCOMPARE(port.BaudRate(), br115200);
+        QCOMPARE(port.Parity().Bits(), prEven);
+        QCOMPARE(port.Port(), QStringLiteral("/tmp/ostrel-charger"));
+
+        whenDialogShows([](TComSetupFrm *form) {
+            choose(form->Combo1, QStringLiteral("ttyUSB0"));
+            form->Button2->click();
+        });
+        port.ShowPortSetup();
+        QCOMPARE(port.Port(), QStringLiteral("/tmp/ostrel-charger"));
+    }
+
+    // Catalogs: full code, then two letters, else none.
+    void catalogs()
+    {
+        const QString folder = QStringLiteral(OSTREL_CATALOG_FOLDER);
+        for (const char *lang : {"ru_RU", "ru"}) {
+            Messages::bind(folder, QLatin1String(lang));
+            QCOMPARE(Messages::catalogLanguage("default"), QStringLiteral("ru"));
+            QCOMPARE(Messages::text("cport", QStringLiteral("Cancel")), QStringLiteral("Отмена"));
+        }
+        Messages::bind(folder, QStringLiteral("de_DE"));
+        QVERIFY(Messages::catalogLanguage("cport").isEmpty());
+        QCOMPARE(Messages::text("cport", QStringLiteral("Cancel")), QStringLiteral("Cancel"));
+
+        qputenv("LANG", "ru_RU.UTF-8");
+        QCOMPARE(Messages::language(), QStringLiteral("ru_RU"));
+        setProgramFolder(folder);
+        TranslatePortTexts();
+        QCOMPARE(QString::fromStdString(EComPort(1, 2).what()),
+                 QStringLiteral("Не удается открыть последовательный порт (код ошибки системы: 2)"));
+        QCOMPARE(QString::fromStdString(EComPort(16).what()), QStringLiteral("Не удалось сохранить настройки"));
+        TComSetupFrm form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Настройка порта"));
+        QCOMPARE(form.GroupBox1->title(), QStringLiteral(" Параметры "));
+        QCOMPARE(form.Combo5->itemText(2), QStringLiteral("Even")); // combo items stay as they are
+    }
+};
+
+QTEST_MAIN(TestPortSetup)
+#include "tst_portsetup.moc"
