@@ -8,8 +8,6 @@
 #include "statistika.h"
 #include "widgets.h"
 
-#include <QCheckBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
