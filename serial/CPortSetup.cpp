@@ -40,8 +40,9 @@ void ListSerialPorts(QStringList &list)
     QStringList ports;
     for (const QString &name : root.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         const QString device = root.filePath(name + QStringLiteral("/device"));
-        // Consoles and pseudo-terminals have no device behind them.
-        if (!QFileInfo::exists(device))
+        // Consoles and pseudo-terminals have no device behind them; Bluetooth
+        // serial links (rfcomm) are virtual too but are real ports.
+        if (!QFileInfo::exists(device) && !name.startsWith(QLatin1String("rfcomm")))
             continue;
         // Serial-core drivers (8250 and the like) register every legacy port
         // they might find; one that answered nothing has the port type 0.
