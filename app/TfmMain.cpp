@@ -175,17 +175,6 @@ void TfmMain::setStatusPanelText(int panel, const QString &text)
     statusPanels_[panel]->setText(text);
 }
 
-ChartSeries &TfmMain::series(SeriesId s)
-{
-    switch (s) {
-    case SeriesId::AU: return Series1;
-    case SeriesId::AT: return Series2;
-    case SeriesId::BU: return Series3;
-    case SeriesId::BT: break;
-    }
-    return Series4;
-}
-
 LogMemo *TfmMain::memo(Channel ch) const
 {
     return ch == Channel::A ? Memo1 : Memo2;

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QPointer>
 
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -283,7 +284,18 @@ public:
     void showReceiveError(const QString &chargeTime) override;
     void HandleBlockReply(const quint8 *bytes, int count) override;
 
-    ChartSeries &series(SeriesId s);
+    // A curve with the button that switches it and the label that holds
+    // its colour (the label is the store; the line colour is its copy).
+    struct Curve
+    {
+        ChartSeries *series;
+        QToolButton *view;
+        TLabel *colour;
+    };
+    const Curve &curve(SeriesId s) const { return curves_[size_t(s)]; }
+    ChartSeries &series(SeriesId s) { return *curve(s).series; }
+    // The line colours taken again from the colour labels.
+    void SeriesColoursFromLabels();
     LogMemo *memo(Channel ch) const;
 
 protected:
@@ -322,4 +334,5 @@ private:
     void connectHandlers();
 
     QLabel *statusPanels_[2] = {};
+    std::array<Curve, 4> curves_{}; // in SeriesId order
 };

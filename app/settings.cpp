@@ -97,10 +97,7 @@ void TfmMain::LoadSettings()
         *value = ini.readInteger(Chart, key, *value);
     LogEnabled = ini.readBool(Port, QStringLiteral("Log"), false);
 
-    Series1.style.colour = fontColor(LabelColor_AU);
-    Series2.style.colour = fontColor(LabelColor_AT);
-    Series3.style.colour = fontColor(LabelColor_BU);
-    Series4.style.colour = fontColor(LabelColor_BT);
+    SeriesColoursFromLabels();
 
     ApplyGradient(ini.readBool(Chart, QStringLiteral("Gradient"), false));
     if (ini.readBool(Chart, QStringLiteral("View2D"), false)) {

@@ -115,11 +115,14 @@ void TfmMain::LabelColor_AUClick(QLabel *label)
     if (!chosen.isValid())
         return;
     setFontColor(label, chosen);
-    Series1.style.colour = fontColor(LabelColor_AU);
-    Series2.style.colour = fontColor(LabelColor_AT);
-    Series3.style.colour = fontColor(LabelColor_BU);
-    Series4.style.colour = fontColor(LabelColor_BT);
+    SeriesColoursFromLabels();
     Chart1->update();
+}
+
+void TfmMain::SeriesColoursFromLabels()
+{
+    for (const Curve &c : curves_)
+        c.series->style.colour = fontColor(c.colour);
 }
 
 void TfmMain::NGradientVisibleClick()

@@ -151,6 +151,8 @@ void TfmMain::buildChartPage()
     BtnViewB = toggle("BtnViewB", QStringLiteral("B"), true, true);
     BtnViewBT = toggle("BtnViewBT", QStringLiteral("T"), false, true);
     btnView2D = toggle("btnView2D", QStringLiteral("2D"), false, false);
+    curves_ = {Curve{&Series1, BtnViewA, LabelColor_AU}, Curve{&Series2, BtnViewAT, LabelColor_AT},
+               Curve{&Series3, BtnViewB, LabelColor_BU}, Curve{&Series4, BtnViewBT, LabelColor_BT}};
     btnView2D->setFixedWidth(28);
 
     auto *buttons = new QHBoxLayout;
@@ -308,10 +310,8 @@ void TfmMain::BtnSaveGrafAClick()
                             QMessageBox::Yes | QMessageBox::No, QStringLiteral("MkDir"))
                != QMessageBox::Yes)
         return;
-    const std::pair<ChartSeries *, QToolButton *> curves[] = {
-        {&Series1, BtnViewA}, {&Series2, BtnViewAT}, {&Series3, BtnViewB}, {&Series4, BtnViewBT}};
-    for (const auto &[s, view] : curves)
-        s->style.showInLegend = view->isChecked();
+    for (const Curve &c : curves_)
+        c.series->style.showInLegend = c.view->isChecked();
     // The legend is for the picture only, whether the write works or not.
     struct LegendOff
     {

@@ -47,8 +47,8 @@ void TfmMain::SendBlock()
 ParameterBlock TfmMain::ParametersFromFields() const
 {
     const int r = UpDResistr->Position();
-    auto fast = [&](const TUpDown *f) { return quint16(FitField(ToDeviceUnits(f->Position(), r, AdcStep), 16)); };
-    auto trickle = [&](const TUpDown *f) { return quint8(FitField(ToDeviceUnits(f->Position(), r, AdcStep), 8)); };
+    auto fast = [&](const TUpDown *f) { return quint16(ChargerUnits(f->Position(), r, AdcStep, 16)); };
+    auto trickle = [&](const TUpDown *f) { return quint8(ChargerUnits(f->Position(), r, AdcStep, 8)); };
     ParameterBlock b;
     b.mhFast = fast(UpDMhFast);
     b.mhTrickle = trickle(UpD_tricle_Mh);
@@ -160,7 +160,7 @@ void TfmMain::ApplyParameterBlock(const ParameterBlock &b)
     auto current = [&](TUpDown *f, int units, int bits) {
         const int ma = ToMilliamps(units, r, AdcStep);
         const int kept = std::clamp(ma, f->minimum(), f->maximum());
-        f->setPositionFromDevice(ma, FitField(ToDeviceUnits(kept, r, AdcStep), bits) == quint32(units));
+        f->setPositionFromDevice(ma, ChargerUnits(kept, r, AdcStep, bits) == quint32(units));
     };
     current(UpDMhFast, b.mhFast, 16);
     current(UpD_tricle_Mh, b.mhTrickle, 8);

@@ -19,6 +19,11 @@ qint32 ToMilliamps(qint64 units, int senseR, quint16 step);
 // 8 for a trickle current. A larger value is kept at the field's maximum
 // rather than cut to its low bits, which would send an arbitrary current.
 quint32 FitField(qint32 units, int bits);
+// What a field of `bits` receives for a current in mA.
+inline quint32 ChargerUnits(int milliamps, int senseR, quint16 step, int bits)
+{
+    return FitField(ToDeviceUnits(milliamps, senseR, step), bits);
+}
 
 // --- Frames -------------------------------------------------------------------
 

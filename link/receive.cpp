@@ -113,22 +113,12 @@ int TfmMain::logLineCount(Channel ch) const
 
 bool TfmMain::seriesViewOn(SeriesId s) const
 {
-    switch (s) {
-    case SeriesId::AU: return BtnViewA->isChecked();
-    case SeriesId::AT: return BtnViewAT->isChecked();
-    case SeriesId::BU: return BtnViewB->isChecked();
-    case SeriesId::BT: break;
-    }
-    return BtnViewBT->isChecked();
+    return curve(s).view->isChecked();
 }
 
 void TfmMain::addSeriesPoint(SeriesId s, double value, const QString &label)
 {
-    const QLabel *colour = s == SeriesId::AU   ? LabelColor_AU
-                           : s == SeriesId::AT ? LabelColor_AT
-                           : s == SeriesId::BU ? LabelColor_BU
-                                               : LabelColor_BT;
-    AddChartPoint(series(s), value, label, fontColor(colour));
+    AddChartPoint(series(s), value, label, fontColor(curve(s).colour));
     Chart1->update();
 }
 
