@@ -282,6 +282,7 @@ public:
     bool sensorChartingOn() const override;
     void showReceivedTotal(int total) override;
     void showReceiveError(const QString &chargeTime) override;
+    void showLinkStatus(const QString &text) override;
     void HandleBlockReply(const quint8 *bytes, int count) override;
 
     // A curve with the button that switches it and the label that holds

@@ -39,6 +39,8 @@ public:
     // Link status: the received-bytes counter and the receive error panel.
     virtual void showReceivedTotal(int total) = 0;
     virtual void showReceiveError(const QString &chargeTime) = 0;
+    // Any other news of the link for the same panel.
+    virtual void showLinkStatus(const QString &text) = 0;
 
     // A complete parameter-block reply (15 or more bytes, a multiple of 5).
     virtual void HandleBlockReply(const quint8 *bytes, int count) = 0;

@@ -164,3 +164,8 @@ void TfmMain::showReceiveError(const QString &chargeTime)
 {
     setStatusPanelText(1, QStringLiteral("ошибка в принимаемых данных - ") + chargeTime);
 }
+
+void TfmMain::showLinkStatus(const QString &text)
+{
+    setStatusPanelText(1, text);
+}

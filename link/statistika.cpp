@@ -1,6 +1,7 @@
 #include "statistika.h"
 
 #include "clock.h"
+#include "step.h"
 #include "localeformat.h"
 
 #include <algorithm>
@@ -17,10 +18,14 @@ QString LogText = LogLegend();
 quint16 AdcStep = 0;
 double StartTime = 0;
 double TimeOffset = 0;
+StepWatch ReceiveStep;
 
 namespace {
 
 constexpr int PacketSize = 5;
+// Held bytes beyond three packets are handed on without waiting for a
+// packet boundary (a parameter-block reply is 15 bytes).
+constexpr int HandOnAfter = 3 * PacketSize;
 quint16 word(const quint8 *p)
 {
     return quint16(p[0] << 8 | p[1]);
@@ -32,6 +37,17 @@ void dropHeldBytes(LinkView &view)
         view.showReceiveError(ChargeTimeText());
     RecvCount = 0;
     ReadMode = false;
+    ReceiveStep.reset();
+}
+
+// Decodes the first `whole` held bytes (a multiple of 5); what decoding
+// leaves (a packet begun in a regained step) and the bytes after `whole`
+// stay held, in order.
+void decodeHeld(LinkView &view, int whole)
+{
+    const int taken = DecodePackets(view, RecvBuffer, whole);
+    RecvCount -= taken;
+    std::memmove(RecvBuffer, RecvBuffer + taken, size_t(RecvCount));
 }
 
 } // namespace
@@ -81,6 +97,7 @@ void ResetLinkState()
     ReadMode = LogEnabled = false;
     LogText = LogLegend();
     StartTime = TimeOffset = 0;
+    ReceiveStep.reset();
 }
 
 int NextChunkSize(LinkView &view, int waiting)
@@ -93,8 +110,15 @@ int NextChunkSize(LinkView &view, int waiting)
     };
     int n = fit();
     if (n <= 0) {
-        // The held bytes can never become whole packets in the room left.
-        dropHeldBytes(view);
+        if (!ReadMode && RecvCount >= PacketSize) {
+            // A continuous stream read at arbitrary points can pile up many
+            // packets without the held count ever ending on a packet. They
+            // are whole and in step: hand them on and keep the one begun.
+            decodeHeld(view, RecvCount - RecvCount % PacketSize);
+        } else {
+            // The held bytes can never become a whole reply in the room left.
+            dropHeldBytes(view);
+        }
         n = fit();
     }
     return n;
@@ -144,13 +168,19 @@ void ReceiveChunk(LinkView &view, const quint8 *chunk, int count)
                 ReadMode = false;
                 const int held = RecvCount;
                 RecvCount = 0;
+                ReceiveStep.reset(); // a reply is not packets
                 view.HandleBlockReply(RecvBuffer, held);
             }
         } else {
-            const int held = RecvCount;
-            RecvCount = 0;
-            DecodePackets(view, RecvBuffer, held);
+            decodeHeld(view, RecvCount);
         }
+    } else if (!ReadMode && RecvCount > HandOnAfter) {
+        // Held bytes that keep missing a packet boundary are a stream read
+        // at arbitrary points or one out of step since a byte was lost or
+        // added. Waiting for a boundary or a silence would hold the charge's
+        // lines back, or never let the step be found: hand on the whole
+        // packets and keep the one begun.
+        decodeHeld(view, RecvCount - RecvCount % PacketSize);
     }
 
     if (LogEnabled)
@@ -173,11 +203,22 @@ QString PacketDump(const quint8 *bytes, int count)
     return dump;
 }
 
-void DecodePackets(LinkView &view, const quint8 *bytes, int count)
+QString StepLostText(const QString &chargeTime)
+{
+    return QStringLiteral("сбой синхронизации пакетов - ") + chargeTime;
+}
+
+QString StepRegainedText(const QString &chargeTime)
+{
+    return QStringLiteral("синхронизация восстановлена - ") + chargeTime;
+}
+
+int DecodePackets(LinkView &view, const quint8 *bytes, int count)
 {
     QString dump; // built on the first unrecognised packet: rare in practice
+    int at = 0;
     try {
-        for (int at = 0; at + PacketSize <= count; at += PacketSize) {
+        for (; at + PacketSize <= count;) {
             const quint8 *p = bytes + at;
             const quint8 code = p[0];
             const Channel ch = code % 2 ? Channel::A : Channel::B;
@@ -218,12 +259,20 @@ void DecodePackets(LinkView &view, const quint8 *bytes, int count)
                 view.addLogLine(Channel::B, ChargeTimeText() + QStringLiteral(";  ") + dump);
             }
             }
+            const StepWatch::News news = ReceiveStep.take(p);
+            if (news.lost)
+                view.showLinkStatus(StepLostText(ChargeTimeText()));
+            if (news.regained)
+                view.showLinkStatus(StepRegainedText(ChargeTimeText()));
+            at += news.shift ? news.shift : PacketSize;
         }
     } catch (const std::exception &) {
         // Whatever a packet holds, it is reported in the status bar and never
         // in a dialog; the packets after it in this call are dropped.
         view.showReceiveError(ChargeTimeText());
+        return count;
     }
+    return at;
 }
 
 QString SampleLineText(const QString &chargeTime, quint16 adc, double volts, qint16 tenths)

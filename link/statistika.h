@@ -39,6 +39,10 @@ void AppendHex(QString &out, quint8 byte);
 
 // The legend the link log starts with (CR LF line ends).
 QString LogLegend();
+// Watches the step of received packets (see step.h).
+class StepWatch;
+extern StepWatch ReceiveStep;
+
 // Puts every piece of link state back to its start value.
 void ResetLinkState();
 
@@ -58,7 +62,10 @@ void ResetReceiver(LinkView &view);
 
 // --- Decoding and log lines -----------------------------------------------
 
-void DecodePackets(LinkView &view, const quint8 *bytes, int count);
+// Decodes the whole packets of `bytes` in order and returns how many bytes
+// it took: all but, when the step was regained inside them, the start of a
+// packet in the new step (fewer than 5 bytes), which the caller keeps held.
+int DecodePackets(LinkView &view, const quint8 *bytes, int count);
 
 void AddSampleLine(LinkView &view, quint16 adc, qint16 tenths, Channel ch);
 void AddEndReport(LinkView &view, quint8 flags, Channel ch);
@@ -74,5 +81,9 @@ QString EndReportText(quint8 flags);
 // be computed).
 QString InternalResistanceText(quint16 emf, quint16 loaded, int rdTenths);
 QStringList ParameterLinesText(quint16 current, quint8 mode, int step, int senseR);
+// Status panel texts when packets fall out of step and when the step is
+// found again.
+QString StepLostText(const QString &chargeTime);
+QString StepRegainedText(const QString &chargeTime);
 // " 0xNN" for every byte: the dump of an unrecognised packet.
 QString PacketDump(const quint8 *bytes, int count);

@@ -298,9 +298,17 @@ void Simulator::run()
             nextSample = now + std::chrono::milliseconds(options_.intervalMs);
         hadPeer = peer;
         if (peer && (now >= nextSample || restart_)) {
-            if (options_.samples || restart_)
+            if (options_.samples || restart_) {
+                std::vector<std::uint8_t> bytes;
                 for (const Packet &p : nextPackets())
-                    send(p);
+                    bytes.insert(bytes.end(), p.begin(), p.end());
+                if (fault_ == Fault::StrayByte && ++intervals_ % std::max(options_.strayEvery, 1) == 0)
+                {
+                    bytes.insert(bytes.begin() + 3, std::uint8_t(0x5A)); // inside the first packet
+                    ++strays_;
+                }
+                send(bytes.data(), bytes.size());
+            }
             restart_ = false;
             nextSample = now + std::chrono::milliseconds(options_.intervalMs);
         }

@@ -43,8 +43,8 @@ struct CellCurve
 CellCurve nimhCell();
 CellCurve nicdCell();
 
-// What the simulated charger does wrong when asked for its parameter block
-// (commands 10 and 20).
+// What the simulated charger (or its line) does wrong: the first five when
+// asked for its parameter block (commands 10 and 20).
 enum class Fault {
     None,
     BadChecksum,  // the reply's checksum is off by one
@@ -52,6 +52,7 @@ enum class Fault {
     NoReply,      // no reply at all
     LateReply,    // the reply comes lateMs after the request
     Interleaved,  // a measurement packet lands in the middle of the reply
+    StrayByte,    // now and then a byte of line noise lands inside the charge stream
 };
 
 // The block a charger holds from the factory: NiMH 1000/100 mA, 2 h 30 min,
@@ -70,6 +71,7 @@ struct Options
     bool samples = true;         // send the charge stream (off: only answer commands)
     Fault fault = Fault::None;
     int lateMs = 700;            // delay of a late reply
+    int strayEvery = 10;         // StrayByte: intervals between two stray bytes
 };
 
 class Simulator
@@ -95,6 +97,8 @@ public:
     Block storedBlock() const;
     // Command frames received so far (whole 15-byte frames).
     int framesReceived() const { return frames_; }
+    // Stray bytes sent so far (the StrayByte fault).
+    int straysSent() const { return strays_; }
 
     // The next pair of samples (A then B) as the charger would send them.
     std::array<Packet, 2> nextSamples();
@@ -122,6 +126,7 @@ private:
     double lastT_[2] = {-1, -1};
     std::atomic<Fault> fault_;
     std::atomic<int> frames_{0};
+    std::atomic<int> strays_{0};
     mutable std::mutex blockMutex_;
     Block block_ = FactoryBlock;
     std::vector<std::uint8_t> rx_;
@@ -129,6 +134,7 @@ private:
     std::vector<std::uint8_t> late_;
     std::chrono::steady_clock::time_point lateAt_;
     bool restart_ = false;
+    int intervals_ = 0;
     std::uint32_t noise_ = 12345;
 };
 

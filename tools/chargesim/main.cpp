@@ -23,7 +23,8 @@ void usage()
                  "  --speed X         charge minutes per real minute (default 1)\n"
                  "  --quiet           send no charge stream, only answer commands\n"
                  "  --fault NAME      answer parameter requests wrongly: bad-checksum,\n"
-                 "                    altered-echo, no-reply, late-reply, interleaved\n");
+                 "                    altered-echo, no-reply, late-reply, interleaved;\n"
+                 "                    or stray-byte: a byte of line noise every ten samples\n");
 }
 } // namespace
 
@@ -47,7 +48,7 @@ int main(int argc, char **argv)
             const std::pair<const char *, Fault> faults[] = {
                 {"bad-checksum", Fault::BadChecksum}, {"altered-echo", Fault::AlteredEcho},
                 {"no-reply", Fault::NoReply},         {"late-reply", Fault::LateReply},
-                {"interleaved", Fault::Interleaved}};
+                {"interleaved", Fault::Interleaved},  {"stray-byte", Fault::StrayByte}};
             bool known = false;
             for (const auto &[name, fault] : faults)
                 if (f == name) {

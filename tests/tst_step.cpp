@@ -1,0 +1,229 @@
+// The receiver keeps step with the charger's packets: a byte added or lost
+// on the line, or a burst of noise, costs the packets it touches and a few
+// more, never the rest of the charge; a stream in step is never moved.
+
+#include "clock.h"
+#include "localeformat.h"
+#include "recordingview.h"
+#include "statistika.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+namespace {
+
+constexpr int Packets = 60; // both channels, alternating
+
+struct Sample
+{
+    quint8 code;
+    quint16 adc;
+    qint16 tenths;
+};
+
+// Values as a charge gives them: NiMH and NiCd cells at room temperature and
+// warmer, or the counts of another calibration.
+QList<Sample> samples(bool highCounts)
+{
+    QList<Sample> out;
+    for (int i = 0; i < Packets; ++i) {
+        const bool a = i % 2 == 0;
+        if (highCounts)
+            out.append({quint8(a ? 1 : 2), quint16(0x0C7E + i), qint16(0x00F0 + i % 7)});
+        else
+            out.append({quint8(a ? 1 : 2), quint16(a ? 0x01E0 + i : 0x0228 + i % 40),
+                        qint16(a ? 225 + i % 30 : 0x0100 + i % 50)});
+    }
+    return out;
+}
+
+QByteArray bytesOf(const QList<Sample> &list)
+{
+    QByteArray out;
+    for (const Sample &s : list) {
+        out += char(s.code);
+        out += char(s.adc >> 8);
+        out += char(s.adc);
+        out += char(quint16(s.tenths) >> 8);
+        out += char(s.tenths);
+    }
+    return out;
+}
+
+QStringList expectedLines(const QList<Sample> &list, quint8 code)
+{
+    QStringList out;
+    for (const Sample &s : list)
+        if (s.code == code)
+            out << SampleLineText(ChargeTimeText(), s.adc, s.adc * 250 / 100000.0, s.tenths);
+    return out;
+}
+
+// Feeds the bytes as the port would deliver them: events of 1 to 7 bytes.
+void deliver(RecordingView &view, const QByteArray &bytes, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    for (qsizetype at = 0; at < bytes.size();) {
+        const int event = std::min(int(rng.bounded(1, 8)), int(bytes.size() - at));
+        for (int done = 0; done < event;) {
+            const int n = NextChunkSize(view, event - done);
+            ReceiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + at + done), n);
+            done += n;
+        }
+        at += event;
+    }
+}
+
+} // namespace
+
+class TestStep : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QLocale::setDefault(QLocale(QStringLiteral("ru_RU")));
+        Fmt::refresh();
+        Clock::setSource([] { return QDateTime(QDate(2026, 12, 6), QTime(10, 0, 5)); });
+        ResetLinkState();
+        StartTime = 10.0 / 24;
+        AdcStep = 250;
+    }
+
+    // A fault in the middle of a stream: the packets before it are intact,
+    // and all but the few after it are their lines again, in order.
+    void faultsCostOnlyAFewPackets_data()
+    {
+        QTest::addColumn<bool>("highCounts");
+        QTest::addColumn<int>("at");        // byte offset of the fault
+        QTest::addColumn<int>("remove");    // bytes lost there
+        QTest::addColumn<QByteArray>("add"); // bytes added there
+        QTest::addColumn<quint32>("seed");
+        const QByteArray noise = QByteArray::fromHex("5AC3010200FF3007E10A0E8801");
+        for (const bool high : {false, true}) {
+            for (int inPacket = 0; inPacket < 5; ++inPacket) {
+                const int at = 20 * 5 + inPacket;
+                const char *counts = high ? "high counts" : "charge";
+                QTest::addRow("%s, stray byte at %d", counts, inPacket)
+                    << high << at << 0 << QByteArray("\x02", 1) << quint32(inPacket);
+                QTest::addRow("%s, lost byte at %d", counts, inPacket)
+                    << high << at << 1 << QByteArray() << quint32(10 + inPacket);
+                QTest::addRow("%s, two bytes lost at %d", counts, inPacket)
+                    << high << at << 2 << QByteArray() << quint32(20 + inPacket);
+                QTest::addRow("%s, noise burst at %d", counts, inPacket)
+                    << high << at << 0 << noise << quint32(30 + inPacket);
+            }
+        }
+    }
+    void faultsCostOnlyAFewPackets()
+    {
+        QFETCH(bool, highCounts);
+        QFETCH(int, at);
+        QFETCH(int, remove);
+        QFETCH(QByteArray, add);
+        QFETCH(quint32, seed);
+        const QList<Sample> sent = samples(highCounts);
+        QByteArray bytes = bytesOf(sent);
+        bytes.remove(at, remove);
+        bytes.insert(at, add);
+        RecordingView view;
+        deliver(view, bytes, seed);
+
+        constexpr int before = 20 / 2;     // whole packets of each channel before the fault
+        constexpr int spoiled = (2 + 6) / 2; // those it touches and a few more
+        for (const quint8 code : {1, 2}) {
+            const QStringList want = expectedLines(sent, code);
+            const QStringList &got = view.log(code == 1 ? Channel::A : Channel::B);
+            QCOMPARE(got.mid(0, before), want.mid(0, before));
+            const int tail = int(want.size()) - before - spoiled;
+            QVERIFY2(got.size() >= tail, qPrintable(QString::number(got.size())));
+            QCOMPARE(got.mid(got.size() - tail), want.mid(want.size() - tail));
+        }
+        QVERIFY(!view.status.isEmpty());
+        QVERIFY2(view.status.last().startsWith(QStringLiteral("синхронизация восстановлена - ")),
+                 qPrintable(view.status.join(QLatin1Char('|'))));
+    }
+
+    // What a charger in step sends is never moved: a packet with a code it
+    // does not know (dumped as always), a sensor that is not plugged in,
+    // the end of a charge.
+    void aStreamInStepStaysInStep_data()
+    {
+        QTest::addColumn<QByteArray>("odd");
+        QTest::addColumn<bool>("dumped");
+        QTest::addColumn<bool>("quiet"); // nothing in the status bar
+        QTest::newRow("unknown code") << QByteArray::fromHex("0B02300130") << true << true;
+        // Two in a row look like a slip and are reported, but the step holds.
+        QTest::newRow("two unknown codes") << QByteArray::fromHex("0B02300130FF01020304") << true << false;
+        QTest::newRow("no sensor") << QByteArray::fromHex("0101E08000") << false << true;
+        QTest::newRow("end report") << QByteArray::fromHex("0380000000") << false << true;
+    }
+    void aStreamInStepStaysInStep()
+    {
+        QFETCH(QByteArray, odd);
+        QFETCH(bool, dumped);
+        QFETCH(bool, quiet);
+        const QList<Sample> sent = samples(false);
+        QByteArray bytes = bytesOf(sent);
+        // The odd packets come every fourth packet from the tenth on.
+        for (int p = 40; p >= 10; p -= 4)
+            bytes.insert(p * 5, odd);
+        RecordingView view;
+        deliver(view, bytes, 3);
+        for (const quint8 code : {1, 2}) {
+            QStringList got = view.log(code == 1 ? Channel::A : Channel::B);
+            got.removeIf([](const QString &l) {
+                return l.contains(QStringLiteral(";   0x")) || l.startsWith(QStringLiteral("END"))
+                    || l.contains(QStringLiteral("T=-3276,8"));
+            });
+            QCOMPARE(got, expectedLines(sent, code));
+        }
+        QCOMPARE(view.log(Channel::B).join(QString()).contains(QStringLiteral("0x0B")), dumped);
+        QCOMPARE(view.status.isEmpty(), quiet);
+    }
+
+    // A parameter-block reply is never cut, even one that comes right after
+    // the step was regained and whose bytes make no sense as packets.
+    void repliesAreNeverCut()
+    {
+        const QList<Sample> sent = samples(false);
+        QByteArray bytes = bytesOf(sent);
+        bytes.insert(50, '\x07'); // the stream now ends where a packet of the new step ends
+        RecordingView view;
+        deliver(view, bytes, 5);
+        QVERIFY(view.status.last().startsWith(QStringLiteral("синхронизация восстановлена - ")));
+        QCOMPARE(RecvCount, 0);
+        const QByteArray reply = QByteArray::fromHex("CC00141E02660A0A01280A8E01FF");
+        ReadMode = true;
+        deliver(view, reply + QByteArray(1, '\x00'), 6);
+        QCOMPARE(view.replies, QList<QByteArray>{reply + QByteArray(1, '\x00')});
+    }
+
+    // Bytes that pile up without the held count ever ending on a packet (a
+    // fast stream read at arbitrary points) are decoded, not dropped.
+    void aLongUnevenStreamIsNotDropped()
+    {
+        const QList<Sample> sent = samples(false);
+        const QByteArray bytes = bytesOf(sent).repeated(4); // 1200 bytes
+        RecordingView view;
+        // Events of 77 and 70 bytes: 7-byte writes read ten or eleven at a time.
+        for (qsizetype at = 0, k = 0; at < bytes.size(); ++k) {
+            const int event = std::min(k % 2 ? 70 : 77, int(bytes.size() - at));
+            for (int done = 0; done < event;) {
+                const int n = NextChunkSize(view, event - done);
+                ReceiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + at + done), n);
+                done += n;
+            }
+            at += event;
+        }
+        QCOMPARE(view.log(Channel::A), expectedLines(sent, 1) + expectedLines(sent, 1)
+                                           + expectedLines(sent, 1) + expectedLines(sent, 1));
+        QCOMPARE(view.log(Channel::B), expectedLines(sent, 2) + expectedLines(sent, 2)
+                                           + expectedLines(sent, 2) + expectedLines(sent, 2));
+        QCOMPARE(view.status, QStringList());
+    }
+};
+
+QTEST_MAIN(TestStep)
+#include "tst_step.moc"
