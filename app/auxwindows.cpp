@@ -6,26 +6,26 @@
 #include "statistika.h"
 #include "widgets.h"
 
-#include <QDesktopServices>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 TfTimeSet::TfTimeSet(QWidget *parent, QLabel *startLabel) : QDialog(parent), startLabel_(startLabel)
 {
     setObjectName(QStringLiteral("fTimeSet"));
-    setWindowTitle(QString());
+    // A blank: the window system shows the program's name in place of an
+    // empty title.
+    setWindowTitle(QStringLiteral(" "));
     Label1 = make<QLabel>(this, "Label1", QStringLiteral("Задать время заряда"));
     Edit1 = make<QLineEdit>(this, "Edit1", QStringLiteral("00"));
     Edit2 = make<QLineEdit>(this, "Edit2", QStringLiteral("00"));
     Edit3 = make<QLineEdit>(this, "Edit3", QStringLiteral("00"));
     Button1 = make<QPushButton>(this, "Button1", QStringLiteral("Да"));
-    Button1->setAutoDefault(false);
+    Button1->setAutoDefault(true); // Enter on the focused "Да" presses it
     auto *fields = new QHBoxLayout;
     for (QLineEdit *e : {Edit1, Edit2, Edit3}) {
         e->setFixedWidth(32);
@@ -50,7 +50,11 @@ bool TfTimeSet::eventFilter(QObject *watched, QEvent *event)
     if (!field)
         return false;
     if (event->type() == QEvent::FocusOut && !checking_) {
-        Edit1Exit(field);
+        // Only a move to another control of the dialog leaves the field:
+        // switching to another window or opening the field's menu does not.
+        const Qt::FocusReason why = static_cast<QFocusEvent *>(event)->reason();
+        if (why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason)
+            Edit1Exit(field);
         return false;
     }
     if (event->type() != QEvent::KeyPress)
@@ -60,18 +64,22 @@ bool TfTimeSet::eventFilter(QObject *watched, QEvent *event)
         QWidget *next = field == Edit1 ? static_cast<QWidget *>(Edit2)
                        : field == Edit2 ? static_cast<QWidget *>(Edit3)
                                         : Button1;
-        next->setFocus();
+        next->setFocus(Qt::TabFocusReason);
         return true;
     }
+    // Tab moves on as in any dialog; only typed characters are filtered.
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+        return false;
     const QString typed = key->text();
-    if (typed.isEmpty() || key->key() == Qt::Key_Backspace)
+    if (typed.isEmpty())
         return false;
     if (field->text().size() >= 2) {
-        // A full field takes the next character as a new start.
+        // A full field takes the next character, backspace included, as a
+        // new start.
         field->selectAll();
         return false;
     }
-    return !typed.front().isDigit(); // digits and backspace only
+    return key->key() != Qt::Key_Backspace && !typed.front().isDigit(); // digits and backspace only
 }
 
 void TfTimeSet::Edit1Exit(QLineEdit *field)
@@ -87,7 +95,7 @@ void TfTimeSet::Edit1Exit(QLineEdit *field)
                                         QStringLiteral("Не в диапазоне (0..%1)  \"%2\"").arg(limit).arg(text),
                                         Dialogs::Icon::None);
             field->clear();
-            field->setFocus();
+            field->setFocus(Qt::OtherFocusReason);
             checking_ = false;
         }
     } else if (text.isEmpty()) {
@@ -114,10 +122,11 @@ TfAbout::TfAbout(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("fAbout"));
     setWindowTitle(QStringLiteral("О программе"));
     Label1 = make<QLabel>(this, "Label1", QStringLiteral("Версия 1.2.8    20.01.2013"));
-    Label2 = make<QLabel>(this, "Label2", QStringLiteral("README.md"));
+    Label2 = make<QLabel>(this, "Label2", QStringLiteral("Справка о приборе"));
     Label3 = make<QLabel>(this, "Label3", QStringLiteral("Ostrel: разработчики проекта"));
     Label2->setCursor(Qt::PointingHandCursor);
-    Label2->setToolTip(address());
+    Label2->setToolTip(QStringLiteral("Открыть справку"));
+    Label2->setAccessibleName(QStringLiteral("Открыть справку"));
     Label2->installEventFilter(this);
     Label2->setMouseTracking(true);
     setMouseTracking(true);
@@ -125,13 +134,6 @@ TfAbout::TfAbout(QWidget *parent) : QDialog(parent)
     for (QLabel *l : {Label1, Label2, Label3})
         layout->addWidget(l);
     resize(179, 84);
-}
-
-QString TfAbout::address()
-{
-    // The project's own description: its README, beside the sources the
-    // program was built from.
-    return QUrl::fromLocalFile(QStringLiteral(OSTREL_SOURCE_DIR "/README.md")).toString();
 }
 
 void TfAbout::hover(bool on)
@@ -147,10 +149,18 @@ bool TfAbout::eventFilter(QObject *watched, QEvent *event)
     if (watched == Label2 && event->type() == QEvent::MouseMove)
         hover(true);
     if (watched == Label2 && event->type() == QEvent::MouseButtonPress) {
-        QDesktopServices::openUrl(QUrl(address()));
+        // The link leads to the program's own help text, which is there
+        // wherever the program has been put.
+        Label2Click();
         return true;
     }
     return false;
+}
+
+void TfAbout::Label2Click()
+{
+    TfHelp help(this);
+    help.exec();
 }
 
 void TfAbout::mouseMoveEvent(QMouseEvent *)

@@ -41,7 +41,7 @@ public:
     explicit TfAbout(QWidget *parent);
 
     QLabel *Label1, *Label2, *Label3;
-    static QString address();
+    void Label2Click();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

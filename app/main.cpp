@@ -31,7 +31,7 @@ public:
 int main(int argc, char *argv[])
 {
     Application app(argc, argv);
-    app.setApplicationDisplayName(QStringLiteral("Ostrel"));
+    // No display name: Qt would append it to every window's title.
     TranslatePortTexts();
     TfmMain window;
     window.show();
