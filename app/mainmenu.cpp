@@ -157,7 +157,7 @@ void TfmMain::FormCloseQuery(bool &CanClose)
     // The settings are kept even when the user then cancels the close; a
     // refused write is reported and does not hold the window open.
     runGuarded([this] { SaveSettings(); });
-    if (Memo1->document()->isModified() || Memo2->document()->isModified()) {
+    if (Memo1->isModified() || Memo2->isModified()) {
         switch (Dialogs::instance().question(this, QStringLiteral("Сохранить статистику?"),
                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                              QStringLiteral("Завершение работы"))) {

@@ -12,6 +12,18 @@ void TLabel::mousePressEvent(QMouseEvent *event)
 {
     QLabel::mousePressEvent(event);
     if (event->button() == Qt::LeftButton)
+        pressed_ = true;
+}
+
+void TLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    QLabel::mouseReleaseEvent(event);
+    // A click is a press and a release on the label, as with any button.
+    const bool click = pressed_ && event->button() == Qt::LeftButton
+        && rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        pressed_ = false;
+    if (click)
         emit clicked();
 }
 
@@ -150,6 +162,18 @@ void LogMemo::flush()
     cursor.endEditBlock();
     if (atEnd)
         bar->setValue(bar->maximum());
+}
+
+bool LogMemo::isModified() const
+{
+    const_cast<LogMemo *>(this)->flush();
+    return document()->isModified();
+}
+
+void LogMemo::setModified(bool modified)
+{
+    flush();
+    document()->setModified(modified);
 }
 
 void LogMemo::setLines(const QStringList &lines)

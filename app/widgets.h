@@ -30,7 +30,11 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    bool pressed_ = false;
 };
 
 // An edit field with its spin button: the position is the parameter's value
@@ -92,6 +96,10 @@ public:
     QString text() const;
     // Writes the pending lines into the document.
     void flush();
+    // Whether lines came since the log was last saved or opened; pending
+    // lines count, so a line that just came is never lost by closing.
+    bool isModified() const;
+    void setModified(bool modified);
     // Replaces the whole text (nothing pending is kept).
     void setLines(const QStringList &lines);
     void clear();

@@ -87,13 +87,13 @@ void TfmMain::NSaveAllClick()
     writeFile(path, windowsText(lines));
     if (LogEnabled)
         writeFile(QFileInfo(path).dir().filePath(QStringLiteral("Log.txt")), windowsText(splitLines(LogText)));
-    Memo1->document()->setModified(false);
-    Memo2->document()->setModified(false);
+    Memo1->setModified(false);
+    Memo2->setModified(false);
 }
 
 bool TfmMain::offerToSaveLogs()
 {
-    if (!Memo1->document()->isModified() && !Memo2->document()->isModified())
+    if (!Memo1->isModified() && !Memo2->isModified())
         return true;
     const auto answer = Dialogs::instance().question(
         this, QStringLiteral("Сохранить статистику?"),
@@ -118,7 +118,8 @@ void TfmMain::NOpenFileClick()
 void TfmMain::openDataFile()
 {
     if (!openWithoutDialog_) {
-        const QString path = Dialogs::instance().openFileName(this, QStringLiteral("txt (*.txt);;* (*)"));
+        const QString path = Dialogs::instance().openFileName(this, QStringLiteral("txt (*.txt);;* (*)"),
+                                                                QStringLiteral("txt"));
         if (path.isEmpty())
             return;
         OpenDialogFileName = path;
@@ -145,8 +146,8 @@ void TfmMain::openDataFile()
             lines.erase(lines.begin() + m, lines.end());
         Memo1->setLines(lines);
         setStatusPanelText(0, QStringLiteral("   ") + QFileInfo(OpenDialogFileName).fileName());
-        Memo1->document()->setModified(false);
-        Memo2->document()->setModified(false);
+        Memo1->setModified(false);
+        Memo2->setModified(false);
     }();
     ConstructChartGraf(Memo1);
     ConstructChartGraf(Memo2);
