@@ -12,6 +12,7 @@
 #include "widgets.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QToolButton>
@@ -21,6 +22,8 @@ namespace {
 const QString PageSetting = QStringLiteral("PageSetting");
 const QString Chart = QStringLiteral("Chart");
 const QString Port = QStringLiteral("ComPort1");
+// The colour value a colour label was loaded with.
+const char *const StoredColour = "storedColourValue";
 
 // The folder of the program may be read-only (an installed program); the
 // settings then live in the user's configuration folder, and until they have
@@ -47,6 +50,10 @@ QString TfmMain::settingsPath(bool forWriting)
     const QString user = userSettingsPath();
     if (forWriting) {
         QDir().mkpath(QFileInfo(user).absolutePath());
+        // The user's file starts as a copy of the program folder's, so what
+        // the program reads but never writes ("Log") is kept.
+        if (!QFileInfo::exists(user) && QFileInfo::exists(beside))
+            QFile::copy(beside, user);
         return user;
     }
     return QFileInfo::exists(user) ? user : beside;
@@ -90,9 +97,11 @@ void TfmMain::LoadSettings()
     for (const auto &[key, field] : storedParameters())
         field->setValue(ini.readInteger(PageSetting, key, field->value()));
 
-    for (const auto &[key, label] : storedColourLabels())
-        setFontColor(label, ColorFromValue(ini.readInteger(Chart, key,
-                                                           ColorValue(fontColor(label)))));
+    for (const auto &[key, label] : storedColourLabels()) {
+        const qint32 value = ini.readInteger(Chart, key, ColorValue(fontColor(label)));
+        setFontColor(label, ColorFromValue(value));
+        label->setProperty(StoredColour, value);
+    }
     for (const auto &[key, value] : storedColours())
         *value = ini.readInteger(Chart, key, *value);
     LogEnabled = ini.readBool(Port, QStringLiteral("Log"), false);
@@ -133,8 +142,13 @@ void TfmMain::SaveSettings()
         ini.writeInteger(PageSetting, key, field->value());
     ini.writeBool(Chart, QStringLiteral("Gradient"), Chart1->GradientVisible);
     ini.writeBool(Chart, QStringLiteral("View2D"), btnView2D->isChecked());
-    for (const auto &[key, label] : storedColourLabels())
-        ini.writeInteger(Chart, key, ColorValue(fontColor(label)));
+    for (const auto &[key, label] : storedColourLabels()) {
+        // A system colour read from the file stays one (with its 0xFF top
+        // byte) as long as the user has not picked another colour.
+        const QVariant stored = label->property(StoredColour);
+        const bool unchanged = stored.isValid() && ColorFromValue(stored.toInt()) == fontColor(label);
+        ini.writeInteger(Chart, key, unchanged ? stored.toInt() : ColorValue(fontColor(label)));
+    }
     for (const auto &[key, value] : storedColours())
         ini.writeInteger(Chart, key, *value);
     ComPort1->SaveSettings(stIniFile, path);
