@@ -98,7 +98,7 @@ void TfmMain::buildStatisticsPage()
     Memo1 = make<LogMemo>(Splitter1, "Memo1");
     Memo2 = make<LogMemo>(Splitter1, "Memo2");
     for (LogMemo *m : {Memo1, Memo2}) {
-        m->setMinimumSize(150, 150);
+        m->setMinimumSize(171, 150); // the splitter's smallest pane
         Splitter1->addWidget(m);
     }
     auto *panelLayout = new QHBoxLayout(Panel1);
@@ -129,6 +129,7 @@ void TfmMain::buildStatisticsPage()
     SpeedButton1 = make<QToolButton>(TabStatis, "SpeedButton1");
     SpeedButton1->setText(QStringLiteral("..."));
     SpeedButton1->setToolTip(QStringLiteral("Настройка порта"));
+    SpeedButton1->setAccessibleName(QStringLiteral("Настройка порта"));
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setFixedSize(23, 22);
     auto *ledRow = new QHBoxLayout;

@@ -327,6 +327,8 @@ private:
     void connectChartHandlers();
     // The chart page's keys, seen before the focused control.
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The colour labels near the top centre of the chart, whatever its width.
+    void placeColourLabels();
     const QEvent *lastKey_ = nullptr;
     quint64 lastKeyStamp_ = 0;
     QPointer<QWidget> lastKeyTarget_;

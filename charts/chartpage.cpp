@@ -94,6 +94,7 @@ void TfmMain::buildChartPage()
     style(Series2, QColor(0, 159, 0), 1, VerticalAxis::Left, "##0.#");
     style(Series3, QColor(0, 0, 255), 2, VerticalAxis::Right, "#,##0.###");
     style(Series4, QColor(128, 128, 255), 1, VerticalAxis::Left, "##0.#");
+    Series1.style.crossCursor = Series3.style.crossCursor = true;
     for (ChartSeries *s : {&Series3, &Series4, &Series1, &Series2})
         Chart1->AddSeries(s);
 
@@ -106,9 +107,14 @@ void TfmMain::buildChartPage()
         l->setFont(f);
         setFontColor(l, colour);
         l->setToolTip(QStringLiteral("выбрать цвет"));
+        l->setAccessibleName(QStringLiteral("Цвет кривой ") + caption);
+        l->adjustSize();
         l->move(x, 16);
         return l;
     };
+    // Anchored to the top only: on a wider or narrower chart each label keeps
+    // its centre at the same fraction of the chart's width (drawn at 615).
+    Chart1->installEventFilter(this);
     LabelColor_AU = colourLabel("LabelColor_AU", QStringLiteral("A(U)"), 256, true, QColor(0, 128, 0));
     LabelColor_AT = colourLabel("LabelColor_AT", QStringLiteral("T°C"), 288, false, QColor(0, 128, 0));
     LabelColor_BU = colourLabel("LabelColor_BU", QStringLiteral("B(U)"), 328, true, QColor(0, 0, 255));
@@ -126,6 +132,7 @@ void TfmMain::buildChartPage()
         b->setAutoRaise(true);
         b->setFixedSize(23, 22);
         b->setToolTip(hint);
+        b->setAccessibleName(hint); // it shows only a picture
         return b;
     };
     BtnChartClear1 = button("BtnChartClear1", QStringLiteral("clear"), QStringLiteral("Очистить график"));
@@ -134,9 +141,13 @@ void TfmMain::buildChartPage()
     BtnzoomplusA = button("BtnzoomplusA", QStringLiteral("plus"), QStringLiteral("Увеличить"));
     BtnSaveGrafA = button("BtnSaveGrafA", QStringLiteral("save"), QStringLiteral("Сохранить как Metafile"));
 
-    auto toggle = [this](const char *name, const QString &caption, bool bold, bool down) {
+    auto toggle = [this](const char *name, const QString &caption, bool bold, bool down,
+                         const QString &hint) {
         auto *b = make<QToolButton>(TabSheet1, name);
         b->setText(caption);
+        // A letter says little to a screen reader or a newcomer.
+        b->setToolTip(hint);
+        b->setAccessibleName(hint);
         b->setCheckable(true);
         b->setChecked(down);
         b->setAutoRaise(true);
@@ -146,11 +157,11 @@ void TfmMain::buildChartPage()
         b->setFont(f);
         return b;
     };
-    BtnViewA = toggle("BtnViewA", QStringLiteral("A"), true, true);
-    BtnViewAT = toggle("BtnViewAT", QStringLiteral("T"), false, true);
-    BtnViewB = toggle("BtnViewB", QStringLiteral("B"), true, true);
-    BtnViewBT = toggle("BtnViewBT", QStringLiteral("T"), false, true);
-    btnView2D = toggle("btnView2D", QStringLiteral("2D"), false, false);
+    BtnViewA = toggle("BtnViewA", QStringLiteral("A"), true, true, QStringLiteral("Напряжение канала A"));
+    BtnViewAT = toggle("BtnViewAT", QStringLiteral("T"), false, true, QStringLiteral("Температура канала A"));
+    BtnViewB = toggle("BtnViewB", QStringLiteral("B"), true, true, QStringLiteral("Напряжение канала B"));
+    BtnViewBT = toggle("BtnViewBT", QStringLiteral("T"), false, true, QStringLiteral("Температура канала B"));
+    btnView2D = toggle("btnView2D", QStringLiteral("2D"), false, false, QStringLiteral("Плоский график (2D)"));
     curves_ = {Curve{&Series1, BtnViewA, LabelColor_AU}, Curve{&Series2, BtnViewAT, LabelColor_AT},
                Curve{&Series3, BtnViewB, LabelColor_BU}, Curve{&Series4, BtnViewBT, LabelColor_BT}};
     btnView2D->setFixedWidth(28);
@@ -325,8 +336,23 @@ void TfmMain::BtnSaveGrafAClick()
     Chart1->SaveToMetafile(path);
 }
 
+void TfmMain::placeColourLabels()
+{
+    constexpr int DesignWidth = 615;
+    const std::pair<QLabel *, int> design[] = {
+        {LabelColor_AU, 256}, {LabelColor_AT, 288}, {LabelColor_BU, 328}, {LabelColor_BT, 360}};
+    for (const auto &[label, x] : design) {
+        const int half = label->width() / 2;
+        label->move((x + half) * Chart1->width() / DesignWidth - half, 16);
+    }
+}
+
 bool TfmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == Chart1 && event->type() == QEvent::Resize) {
+        placeColourLabels();
+        return false;
+    }
     if (event->type() != QEvent::KeyPress || PageControl1->currentWidget() != TabSheet1)
         return false;
     auto *w = qobject_cast<QWidget *>(watched);

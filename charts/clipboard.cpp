@@ -62,7 +62,9 @@ void TfmMain::CopyAll(LogMemo *memo)
 {
     memo->flush();
     memo->selectAll();
-    memo->copy();
+    // The selection as the memo's text with CR LF between lines, like the
+    // columns (the widget's own copy would give bare LF).
+    QGuiApplication::clipboard()->setText(memo->lines().join(QStringLiteral("\r\n")));
     QTextCursor start = memo->textCursor();
     start.setPosition(0);
     memo->setTextCursor(start);

@@ -25,6 +25,7 @@ struct SeriesStyle
     VerticalAxis axis = VerticalAxis::Left;
     QString valueFormat = QStringLiteral("#,##0.###"); // or "##0.#"
     bool showInLegend = false;
+    bool crossCursor = false; // the mouse shows a cross over the line
 };
 
 // The data of one curve: points in order with their value range kept up to

@@ -79,9 +79,13 @@ QString WidgetDialogs::saveFileName(QWidget *parent, const QString &suggested,
     return d.exec() == QDialog::Accepted ? d.selectedFiles().value(0) : QString();
 }
 
-QString WidgetDialogs::openFileName(QWidget *parent, const QString &filter)
+QString WidgetDialogs::openFileName(QWidget *parent, const QString &filter, const QString &suffix)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    QFileDialog d(parent, QString(), QString(), filter);
+    d.setAcceptMode(QFileDialog::AcceptOpen);
+    d.setFileMode(QFileDialog::ExistingFile);
+    d.setDefaultSuffix(suffix);
+    return d.exec() == QDialog::Accepted ? d.selectedFiles().value(0) : QString();
 }
 
 QColor WidgetDialogs::color(QWidget *parent, const QColor &initial)

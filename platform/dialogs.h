@@ -34,7 +34,9 @@ public:
     // empty result means cancelled. `suggested` may be a bare name.
     virtual QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
                                  const QString &suffix) = 0;
-    virtual QString openFileName(QWidget *parent, const QString &filter) = 0;
+    // `suffix` is put after a typed name that has none.
+    virtual QString openFileName(QWidget *parent, const QString &filter,
+                                 const QString &suffix) = 0;
 
     // A colour starting from `initial`; invalid when cancelled.
     virtual QColor color(QWidget *parent, const QColor &initial) = 0;
@@ -57,6 +59,6 @@ public:
                  const QString &initial) override;
     QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
                          const QString &suffix) override;
-    QString openFileName(QWidget *parent, const QString &filter) override;
+    QString openFileName(QWidget *parent, const QString &filter, const QString &suffix) override;
     QColor color(QWidget *parent, const QColor &initial) override;
 };

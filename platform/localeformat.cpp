@@ -296,6 +296,15 @@ QString Fmt::upTo(double value, int maxDecimals)
 
 QString Fmt::significant(double value, int digits)
 {
+    const double a = std::fabs(value);
+    if (a >= 1e-5 && a < 1e-4) {
+        // The general format keeps fixed point down to 0.00001, where C's
+        // %g would already write 1e-05.
+        QString s = QString::number(value, 'f', 4 + digits);
+        while (s.endsWith(QLatin1Char('0')))
+            s.chop(1);
+        return withLocaleDecimal(s);
+    }
     return withLocaleDecimal(QString::number(value, 'g', digits));
 }
 

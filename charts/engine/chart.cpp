@@ -38,7 +38,7 @@ QColor mix(const QColor &a, const QColor &b, double t)
 
 TChart::TChart(QWidget *parent) : QWidget(parent)
 {
-    setMouseTracking(false);
+    setMouseTracking(true); // for the cross cursor over a line
     setMinimumSize(100, 80);
     zoomAnimation_.setDuration(250);
     zoomAnimation_.setStartValue(0.0);
@@ -492,8 +492,16 @@ void TChart::mousePressEvent(QMouseEvent *event)
 
 void TChart::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!dragging_)
+    if (!dragging_) {
+        ChartSeries *s = nullptr;
+        int i = -1;
+        const bool over = HitTest(event->position().toPoint(), &s, &i) && s->style.crossCursor;
+        if (over)
+            setCursor(Qt::CrossCursor);
+        else
+            unsetCursor();
         return;
+    }
     dragTo_ = event->position().toPoint();
     update();
 }

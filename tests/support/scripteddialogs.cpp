@@ -43,9 +43,9 @@ QString ScriptedDialogs::saveFileName(QWidget *, const QString &suggested, const
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
 }
 
-QString ScriptedDialogs::openFileName(QWidget *, const QString &filter)
+QString ScriptedDialogs::openFileName(QWidget *, const QString &filter, const QString &suffix)
 {
-    asked << filter;
+    asked << filter + QLatin1Char('|') + suffix;
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
 }
 

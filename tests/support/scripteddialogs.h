@@ -27,7 +27,7 @@ public:
     QStringList asked;           // what the folder and text dialogs were given to start with
     QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
                          const QString &suffix) override;
-    QString openFileName(QWidget *parent, const QString &filter) override;
+    QString openFileName(QWidget *parent, const QString &filter, const QString &suffix) override;
 
     QColor color(QWidget *parent, const QColor &initial) override;
 
