@@ -1,12 +1,12 @@
-#include "TfmMain.h"
+#include "app/TfmMain.h"
 
-#include "CPort.h"
-#include "CPortCtl.h"
-#include "errorreport.h"
-#include "messages.h"
-#include "programfolder.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "serial/CPort.h"
+#include "serial/CPortCtl.h"
+#include "platform/errorreport.h"
+#include "platform/messages.h"
+#include "platform/programfolder.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -77,6 +77,7 @@ TfmMain::~TfmMain()
 void TfmMain::buildPort()
 {
     ComPort1 = new TComPort(this);
+    ComPort1->OnUnhandledError = [](const std::exception &e) { reportError(e); };
     ComPort1->setObjectName(QStringLiteral("ComPort1"));
     ComPort1->setPort(QStringLiteral("COM1"));
     ComPort1->setBaudRate(br38400);
@@ -181,7 +182,7 @@ LogMemo *TfmMain::memo(Channel ch) const
     return ch == Channel::A ? Memo1 : Memo2;
 }
 
-void TranslatePortTexts()
+void translatePortTexts()
 {
     Messages::bind(programFolder());
     std::vector<QString> texts;

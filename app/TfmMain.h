@@ -1,8 +1,8 @@
 #pragma once
 
-#include "frames.h"
-#include "linkview.h"
-#include "series.h"
+#include "link/frames.h"
+#include "link/linkview.h"
+#include "charts/engine/series.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -33,18 +33,15 @@ class TComLed;
 class TComPort;
 class TLabel;
 class TUpDown;
+struct ExchangeOutcome;
 
 // The serial port component in the user's language, where a catalog exists:
 // its error texts once, its error suffix at every raise.
-void TranslatePortTexts();
+void translatePortTexts();
 
-// The columns of a log a spreadsheet takes: the text after the first `key`
-// (skipping the "=") up to a blank or ";", and the time at each line's start.
-QStringList ColumnValues(const QStringList &lines, QChar key);
-QStringList TimeColumn(const QStringList &lines);
-
-// The program's one main window. Its handlers live with the subsystem that
-// owns them (link/receive.cpp for the link).
+// The program's one main window. Its handlers are split by page and job
+// (receive.cpp for the link, chartpage.cpp for the chart, ...); what they
+// decide is plain code in the layers below.
 class TfmMain : public QMainWindow, public LinkView
 {
     Q_OBJECT
@@ -202,13 +199,13 @@ public:
     static QString settingsPath(bool forWriting);
     void LoadSettings();
     void SaveSettings();
-    void ApplyGradient(bool on);
+    void applyGradient(bool on);
 
-    // Data files and the clipboard (charts/datafile.cpp, charts/clipboard.cpp).
+    // Data files and the clipboard (datafile.cpp, clipboard.cpp).
     void NSaveAllClick();
     void NOpenFileClick();
     void NDeleteAllClick();
-    void DropFile(const QString &path);
+    void dropFile(const QString &path);
     void copy_u_t(const QString &key, LogMemo *memo);
     void copy_time(LogMemo *memo);
     void CopyAll(LogMemo *memo);
@@ -216,7 +213,7 @@ public:
     // was dropped).
     QString OpenDialogFileName;
 
-    // Link handlers (link/receive.cpp).
+    // Link handlers (receive.cpp).
     void ComPort1RxChar(QObject *Sender, int Count);
     void TimerResetReceiverTimer();
     void lbRecvDblClick();
@@ -232,9 +229,9 @@ public:
     void EdRdechargeChange();
     void EditPrirochenieTChange();
     // The labels computed from the fields, as after loading the settings.
-    void UpdateParameterLabels();
+    void updateParameterLabels();
 
-    // The chart page (charts/chartpage.cpp).
+    // The chart page (chartpage.cpp).
     void ConstructChartGraf(const LogMemo *memo);
     void Chart_Title();
     void BtnChartClear1Click();
@@ -246,12 +243,12 @@ public:
     void BtnSaveGrafAClick();
     void Chart1ClickSeries(ChartSeries *series, int index);
 
-    // Colours (charts/UnitColor.cpp).
+    // Colours (colourmenu.cpp).
     void LabelColor_AUClick(QLabel *label);
     void NGradientVisibleClick();
     void NFormColorClick();
 
-    // Exchange with the charger (link/commands.cpp).
+    // Exchange with the charger (commands.cpp).
     void BtnSendSaveClick();
     void BtnReadUartStrClick();
     void BtnResetClick();
@@ -266,10 +263,10 @@ public:
     void StopTemperaturePolling();
     // The fields in the charger's units; throws when a time field holds no
     // integer.
-    ParameterBlock ParametersFromFields() const;
+    ParameterBlock parametersFromFields() const;
     void ApplyParameterBlock(const ParameterBlock &block);
 
-    // LinkView (link/receive.cpp).
+    // LinkView (receive.cpp).
     void addLogLine(Channel ch, const QString &line) override;
     int logLineCount(Channel ch) const override;
     bool seriesViewOn(SeriesId s) const override;
@@ -296,7 +293,7 @@ public:
     const Curve &curve(SeriesId s) const { return curves_[size_t(s)]; }
     ChartSeries &series(SeriesId s) { return *curve(s).series; }
     // The line colours taken again from the colour labels.
-    void SeriesColoursFromLabels();
+    void seriesColoursFromLabels();
     LogMemo *memo(Channel ch) const;
 
 protected:
@@ -333,6 +330,7 @@ private:
     quint64 lastKeyStamp_ = 0;
     QPointer<QWidget> lastKeyTarget_;
     void setStatus(const QString &text, bool failure);
+    void showOutcome(const ExchangeOutcome &outcome);
     void buildPort();
     void connectHandlers();
 

@@ -1,10 +1,10 @@
-#include "auxwindows.h"
+#include "app/auxwindows.h"
 
-#include "clock.h"
-#include "dialogs.h"
-#include "localeformat.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/localeformat.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -89,7 +89,7 @@ void TfTimeSet::Edit1Exit(QLineEdit *field)
     if (text.size() == 1) {
         field->setText(QLatin1Char('0') + text);
     } else if (text.size() == 2) {
-        if (IntegerOf(field) > limit) {
+        if (integerOf(field) > limit) {
             checking_ = true;
             Dialogs::instance().message(this,
                                         QStringLiteral("Не в диапазоне (0..%1)  \"%2\"").arg(limit).arg(text),

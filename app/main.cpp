@@ -1,8 +1,8 @@
-#include "CPort.h"
-#include "TfmMain.h"
-#include "errorreport.h"
-#include "messages.h"
-#include "programfolder.h"
+#include "serial/CPort.h"
+#include "app/TfmMain.h"
+#include "platform/errorreport.h"
+#include "platform/messages.h"
+#include "platform/programfolder.h"
 
 #include <QApplication>
 
@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
 {
     Application app(argc, argv);
     // No display name: Qt would append it to every window's title.
-    TranslatePortTexts();
+    translatePortTexts();
     TfmMain window;
     window.show();
     return app.exec();

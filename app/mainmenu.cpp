@@ -1,16 +1,16 @@
 // The main window's life: menus, start-up, the charge clock's reset, the
 // auxiliary windows, dropped files and the close.
 
-#include "TfmMain.h"
+#include "app/TfmMain.h"
 
-#include "CPort.h"
-#include "auxwindows.h"
-#include "clock.h"
-#include "dialogs.h"
-#include "errorreport.h"
-#include "localeformat.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "serial/CPort.h"
+#include "app/auxwindows.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/errorreport.h"
+#include "platform/localeformat.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -140,7 +140,7 @@ void TfmMain::FormCreate()
         if (!w->toolTip().isEmpty())
             w->setToolTipDuration(20000);
     setAcceptDrops(true);
-    UpdateParameterLabels();
+    updateParameterLabels();
 }
 
 void TfmMain::showEvent(QShowEvent *event)
@@ -233,5 +233,5 @@ void TfmMain::dropEvent(QDropEvent *event)
         return;
     event->acceptProposedAction();
     const QString path = urls.front().toLocalFile();
-    runGuarded([this, path] { DropFile(path); });
+    runGuarded([this, path] { dropFile(path); });
 }

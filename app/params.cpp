@@ -1,14 +1,14 @@
 // The settings page: charge parameters, calibration, sensors and the
 // exchange box, and the labels derived from the fields.
 
-#include "params.h"
+#include "app/params.h"
 
-#include "TfmMain.h"
-#include "errorreport.h"
-#include "frames.h"
-#include "localeformat.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "app/TfmMain.h"
+#include "platform/errorreport.h"
+#include "link/frames.h"
+#include "platform/localeformat.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -17,11 +17,11 @@
 
 #include <stdexcept>
 
-CurrentCheck CheckCurrent(int milliamps, int senseR, quint16 step, int bits)
+CurrentCheck checkCurrent(int milliamps, int senseR, quint16 step, int bits)
 {
-    const qint32 wanted = ToDeviceUnits(milliamps, senseR, step);
+    const qint32 wanted = toDeviceUnits(milliamps, senseR, step);
     // The label tells what the charger will get, which is the field's value.
-    const quint32 n = FitField(wanted, bits);
+    const quint32 n = fitField(wanted, bits);
     const double amperes = double(n * step) / senseR / 1000;
     const double volts = double(n * step) / 100000;
     return {QStringLiteral("Ток факт. = ") + Fmt::significant(amperes, 5)
@@ -30,23 +30,23 @@ CurrentCheck CheckCurrent(int milliamps, int senseR, quint16 step, int bits)
             n == 0, qint64(n) != wanted};
 }
 
-QString AdcStepText(quint16 step)
+QString adcStepText(quint16 step)
 {
     return Fmt::general(step / 100.0) + QStringLiteral("mV  AREF = ")
            + Fmt::fixed(step / 10.0 * 1024 / 10000, 2);
 }
 
-QString SenseResistorText(double r)
+QString senseResistorText(double r)
 {
     return QStringLiteral("/100   ") + Fmt::general(r / 100) + QStringLiteral(" Om");
 }
 
-QString DischargeResistorText(int rd)
+QString dischargeResistorText(int rd)
 {
     return QStringLiteral("Rd = ") + Fmt::fixed(rd / 10.0, 1) + QStringLiteral(" Om");
 }
 
-QString TemperatureRiseText(int rise)
+QString temperatureRiseText(int rise)
 {
     return QStringLiteral("Макс. прирост темп. за 1 минуту = ") + Fmt::fixed(rise / 10.0, 1)
            + QStringLiteral("°C");
@@ -253,33 +253,33 @@ void TfmMain::EdTokRChange()
     if (!ok)
         throw std::runtime_error(
             QStringLiteral("'%1' is not a valid floating point value").arg(EdTokR->text()).toStdString());
-    Label8->setText(SenseResistorText(r));
+    Label8->setText(senseResistorText(r));
     const int mhR = UpDResistr->Position();
-    showCheck(Label17, CheckCurrent(UpDMhFast->Position(), mhR, AdcStep, 16));
-    showCheck(LabelTrickleMh, CheckCurrent(UpD_tricle_Mh->Position(), mhR, AdcStep, 8));
-    const int cdR = IntegerOf(EdTokR);
-    showCheck(Label18, CheckCurrent(UpDCdFast->Position(), cdR, AdcStep, 16));
-    showCheck(LabelTrickleCd, CheckCurrent(UpD_tricle_Cd->Position(), cdR, AdcStep, 8));
+    showCheck(Label17, checkCurrent(UpDMhFast->Position(), mhR, AdcStep, 16));
+    showCheck(LabelTrickleMh, checkCurrent(UpD_tricle_Mh->Position(), mhR, AdcStep, 8));
+    const int cdR = integerOf(EdTokR);
+    showCheck(Label18, checkCurrent(UpDCdFast->Position(), cdR, AdcStep, 16));
+    showCheck(LabelTrickleCd, checkCurrent(UpD_tricle_Cd->Position(), cdR, AdcStep, 8));
 }
 
 void TfmMain::EditStepAdcChange()
 {
     AdcStep = quint16(UpDStepADC->Position());
     EdTokRChange();
-    Label34->setText(AdcStepText(AdcStep));
+    Label34->setText(adcStepText(AdcStep));
 }
 
 void TfmMain::EdRdechargeChange()
 {
-    LabRdecharge->setText(DischargeResistorText(UpDRdecharge->Position()));
+    LabRdecharge->setText(dischargeResistorText(UpDRdecharge->Position()));
 }
 
 void TfmMain::EditPrirochenieTChange()
 {
-    Label24->setText(TemperatureRiseText(IntegerOf(EditPrirochenieT)));
+    Label24->setText(temperatureRiseText(integerOf(EditPrirochenieT)));
 }
 
-void TfmMain::UpdateParameterLabels()
+void TfmMain::updateParameterLabels()
 {
     runGuarded([this] {
         EditStepAdcChange();

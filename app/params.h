@@ -14,8 +14,8 @@ struct CurrentCheck
 };
 
 // `bits` is the width of the current's field in the parameter block.
-CurrentCheck CheckCurrent(int milliamps, int senseR, quint16 step, int bits);
-QString AdcStepText(quint16 step);      // Label34
-QString SenseResistorText(double r);    // Label8, r in 1/100 Ohm
-QString DischargeResistorText(int rd);  // LabRdecharge, rd in 1/10 Ohm
-QString TemperatureRiseText(int rise);  // Label24, rise in 1/10 degree a minute
+CurrentCheck checkCurrent(int milliamps, int senseR, quint16 step, int bits);
+QString adcStepText(quint16 step);      // Label34
+QString senseResistorText(double r);    // Label8, r in 1/100 Ohm
+QString dischargeResistorText(int rd);  // LabRdecharge, rd in 1/10 Ohm
+QString temperatureRiseText(int rise);  // Label24, rise in 1/10 degree a minute

@@ -1,15 +1,15 @@
 // The settings file zlt.ini: loading at start-up, saving on every close.
 
-#include "TfmMain.h"
+#include "app/TfmMain.h"
 
-#include "CPort.h"
-#include "chart.h"
-#include "colours.h"
-#include "errorreport.h"
-#include "inifile.h"
-#include "programfolder.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "serial/CPort.h"
+#include "charts/engine/chart.h"
+#include "charts/colours.h"
+#include "platform/errorreport.h"
+#include "platform/inifile.h"
+#include "platform/programfolder.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QDir>
 #include <QFile>
@@ -98,17 +98,17 @@ void TfmMain::LoadSettings()
         field->setValue(ini.readInteger(PageSetting, key, field->value()));
 
     for (const auto &[key, label] : storedColourLabels()) {
-        const qint32 value = ini.readInteger(Chart, key, ColorValue(fontColor(label)));
-        setFontColor(label, ColorFromValue(value));
+        const qint32 value = ini.readInteger(Chart, key, colorValue(fontColor(label)));
+        setFontColor(label, colorFromValue(value));
         label->setProperty(StoredColour, value);
     }
     for (const auto &[key, value] : storedColours())
         *value = ini.readInteger(Chart, key, *value);
     LogEnabled = ini.readBool(Port, QStringLiteral("Log"), false);
 
-    SeriesColoursFromLabels();
+    seriesColoursFromLabels();
 
-    ApplyGradient(ini.readBool(Chart, QStringLiteral("Gradient"), false));
+    applyGradient(ini.readBool(Chart, QStringLiteral("Gradient"), false));
     if (ini.readBool(Chart, QStringLiteral("View2D"), false)) {
         btnView2D->setChecked(true);
         Chart1->setView3D(false);
@@ -117,17 +117,17 @@ void TfmMain::LoadSettings()
     AdcStep = quint16(UpDStepADC->value());
 }
 
-void TfmMain::ApplyGradient(bool on)
+void TfmMain::applyGradient(bool on)
 {
     Chart1->GradientVisible = on;
     NGradientVisible->setChecked(on);
     if (on) {
-        Chart1->LeftWallColor = ColorFromValue(ColorWall);
-        Chart1->GradientStartColor = ColorFromValue(ColorStartGradient);
-        Chart1->GradientEndColor = ColorFromValue(ColorEndGradient);
-        Chart1->LeftAxis.labelColor = ColorFromValue(ColorLabelLeft);
-        Chart1->BottomAxis.labelColor = ColorFromValue(ColorLabelBottom);
-        Chart1->RightAxis.labelColor = ColorFromValue(ColorLabelRicht);
+        Chart1->LeftWallColor = colorFromValue(ColorWall);
+        Chart1->GradientStartColor = colorFromValue(ColorStartGradient);
+        Chart1->GradientEndColor = colorFromValue(ColorEndGradient);
+        Chart1->LeftAxis.labelColor = colorFromValue(ColorLabelLeft);
+        Chart1->BottomAxis.labelColor = colorFromValue(ColorLabelBottom);
+        Chart1->RightAxis.labelColor = colorFromValue(ColorLabelRicht);
     } else {
         Chart1->LeftWallColor = Chart1->BackColor;
     }
@@ -146,8 +146,8 @@ void TfmMain::SaveSettings()
         // A system colour read from the file stays one (with its 0xFF top
         // byte) as long as the user has not picked another colour.
         const QVariant stored = label->property(StoredColour);
-        const bool unchanged = stored.isValid() && ColorFromValue(stored.toInt()) == fontColor(label);
-        ini.writeInteger(Chart, key, unchanged ? stored.toInt() : ColorValue(fontColor(label)));
+        const bool unchanged = stored.isValid() && colorFromValue(stored.toInt()) == fontColor(label);
+        ini.writeInteger(Chart, key, unchanged ? stored.toInt() : colorValue(fontColor(label)));
     }
     for (const auto &[key, value] : storedColours())
         ini.writeInteger(Chart, key, *value);

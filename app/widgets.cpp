@@ -1,4 +1,4 @@
-#include "widgets.h"
+#include "app/widgets.h"
 
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -73,7 +73,7 @@ void TUpDown::clearMark()
     setPalette(QPalette());
 }
 
-int IntegerOf(const QLineEdit *edit)
+int integerOf(const QLineEdit *edit)
 {
     bool ok = false;
     const int v = edit->text().trimmed().toInt(&ok);

@@ -1,19 +1,13 @@
 #pragma once
 
+#include "platform/named.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTimer>
 
-// Creates a child widget (or object) named as the form names it.
-template <typename W, typename P, typename... Args>
-W *make(P *parent, const char *name, Args &&...args)
-{
-    auto *w = new W(std::forward<Args>(args)..., parent);
-    w->setObjectName(QLatin1String(name));
-    return w;
-}
 
 // A label that reports clicks (the chart's colour labels) and double clicks
 // (the counters and the charge clock are reset that way).
@@ -66,7 +60,7 @@ private:
 
 // The integer an edit field holds; a text that is none raises the
 // conversion error the general error report shows.
-int IntegerOf(const QLineEdit *edit);
+int integerOf(const QLineEdit *edit);
 
 // The font colour of a label: the colour labels of the chart keep the curve
 // colours this way.

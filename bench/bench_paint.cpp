@@ -4,7 +4,7 @@
 //
 //   build/bench/bench_paint [points]
 
-#include "chart.h"
+#include "charts/engine/chart.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
                              QStringLiteral("%1:%2").arg(i / 3600).arg(i / 60 % 60, 2, 10, QLatin1Char('0')),
                              Qt::black);
         }
-        chart.AddSeries(&series[s]);
+        chart.addSeries(&series[s]);
     }
     QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
     for (bool view3D : {true, false}) {
@@ -42,7 +42,7 @@ int main(int argc, char *argv[])
         timer.start();
         for (int r = 0; r < rounds; ++r) {
             QPainter p(&image);
-            chart.Draw(p, image.rect());
+            chart.draw(p, image.rect());
         }
         std::printf("%s, 4 x %d points: %.2f ms a repaint\n", view3D ? "3D" : "2D", points,
                     timer.nsecsElapsed() / 1e6 / rounds);

@@ -5,9 +5,9 @@
 //
 //   build/bench/bench_receive [packets]
 
-#include "TfmMain.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "app/TfmMain.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -52,7 +52,7 @@ double run(int packets, int existing)
 {
     TfmMain w;
     w.show();
-    ResetLinkState();
+    resetLinkState();
     w.TimerResetReceiver->stop(); // a stall of the benchmark is no silence
     prefill(w, existing);
     QCoreApplication::processEvents();
@@ -67,8 +67,8 @@ double run(int packets, int existing)
     for (int event = 0; at < bytes.size(); ++event) {
         int waiting = int(std::min<qsizetype>(sizes[event % 8], bytes.size() - at));
         while (waiting > 0) {
-            const int n = NextChunkSize(w, waiting);
-            ReceiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData() + at), n);
+            const int n = nextChunkSize(w, waiting);
+            receiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData() + at), n);
             at += n;
             waiting -= n;
         }

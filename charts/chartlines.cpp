@@ -1,4 +1,7 @@
-#include "chartlines.h"
+#include "charts/chartlines.h"
+
+#include "platform/localeformat.h"
+#include "charts/engine/series.h"
 
 namespace {
 
@@ -14,7 +17,7 @@ QString valueAfter(const QString &line, QChar mark, QChar stop)
 
 } // namespace
 
-ChartLineParts ParseChartLine(const QString &line)
+ChartLineParts parseChartLine(const QString &line)
 {
     ChartLineParts parts;
     parts.u = valueAfter(line, QLatin1Char('U'), QLatin1Char(' '));
@@ -23,4 +26,35 @@ ChartLineParts ParseChartLine(const QString &line)
     parts.time = second < 0 ? line : line.left(second);
     parts.t = valueAfter(line, QLatin1Char('T'), QLatin1Char(';'));
     return parts;
+}
+
+LogCurves curvesFromLog(const QStringList &lines, bool wantU, bool wantT)
+{
+    LogCurves curves;
+    auto take = [&](const QString &text, const QString &time, std::vector<LogPoint> &into) {
+        bool ok = false;
+        const double v = Fmt::toDouble(text, &ok);
+        if (ok)
+            into.push_back({v, time});
+        return ok;
+    };
+    for (const QString &line : lines) {
+        const ChartLineParts parts = parseChartLine(line);
+        if (parts.u.isEmpty())
+            continue;
+        if ((wantU && !take(parts.u, parts.time, curves.u)) || (wantT && !take(parts.t, parts.time, curves.t))) {
+            curves.failed = true;
+            break;
+        }
+    }
+    return curves;
+}
+
+QString readoutText(const ChartSeries &u, const ChartSeries *t, int i)
+{
+    QString text = QStringLiteral("Время = ") + u.point(i).label + QStringLiteral("  U=")
+                   + u.formatValue(u.point(i).value);
+    if (t && i < t->count())
+        text += QStringLiteral("  T=") + t->formatValue(t->point(i).value) + QStringLiteral("°C");
+    return text;
 }

@@ -1,4 +1,4 @@
-#include "colours.h"
+#include "charts/colours.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -10,12 +10,12 @@ qint32 ColorLabelLeft = 0;
 qint32 ColorLabelBottom = 0;
 qint32 ColorLabelRicht = 0;
 
-qint32 ColorValue(const QColor &c)
+qint32 colorValue(const QColor &c)
 {
     return qint32(quint32(c.red()) | quint32(c.green()) << 8 | quint32(c.blue()) << 16);
 }
 
-QColor ColorFromValue(qint32 value)
+QColor colorFromValue(qint32 value)
 {
     const quint32 v = quint32(value);
     if (v >> 24 == 0xFF) {

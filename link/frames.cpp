@@ -1,8 +1,8 @@
-#include "frames.h"
+#include "link/frames.h"
 
-#include "clock.h"
-#include "localeformat.h"
-#include "statistika.h"
+#include "platform/clock.h"
+#include "platform/localeformat.h"
+#include "link/statistika.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,30 +10,30 @@
 quint8 TxBlock[17] = {};
 bool WritePending = false;
 
-qint32 ToDeviceUnits(int milliamps, int senseR, quint16 step)
+qint32 toDeviceUnits(int milliamps, int senseR, quint16 step)
 {
     return qint32(qint64(milliamps) * senseR / step);
 }
 
-qint32 ToMilliamps(qint64 units, int senseR, quint16 step)
+qint32 toMilliamps(qint64 units, int senseR, quint16 step)
 {
     return qint32(units * step / senseR + 1);
 }
 
-quint32 FitField(qint32 units, int bits)
+quint32 fitField(qint32 units, int bits)
 {
     const qint32 max = (1 << bits) - 1;
     return quint32(std::clamp(units, 0, max));
 }
 
-std::array<quint8, BlockSize> EncodeBlock(const ParameterBlock &b)
+std::array<quint8, BlockSize> encodeBlock(const ParameterBlock &b)
 {
     return {quint8(b.mhFast), quint8(b.mhFast >> 8), b.mhTrickle, b.mhMinutes, b.mhHours,
             quint8(b.cdFast), quint8(b.cdFast >> 8), b.cdTrickle, b.cdMinutes, b.cdHours,
             b.maxTemperature, b.maxRise};
 }
 
-ParameterBlock DecodeBlock(const quint8 *p)
+ParameterBlock decodeBlock(const quint8 *p)
 {
     ParameterBlock b;
     b.mhFast = quint16(p[0] | p[1] << 8);
@@ -49,7 +49,7 @@ ParameterBlock DecodeBlock(const quint8 *p)
     return b;
 }
 
-quint16 BlockChecksum(const quint8 *bytes)
+quint16 blockChecksum(const quint8 *bytes)
 {
     quint16 sum = 0;
     for (int i = 0; i < BlockSize; ++i)
@@ -62,31 +62,31 @@ void ClearTxBlock()
     std::fill(std::begin(TxBlock), std::end(TxBlock), 0);
 }
 
-void BuildCommand(Command command, const ParameterBlock *block)
+void buildCommand(Command command, const ParameterBlock *block)
 {
     ClearTxBlock();
     TxBlock[0] = FrameStart;
     TxBlock[1] = command;
     if (block) {
-        const auto bytes = EncodeBlock(*block);
+        const auto bytes = encodeBlock(*block);
         std::memcpy(TxBlock + 2, bytes.data(), BlockSize);
     }
     TxBlock[14] = FrameEnd;
 }
 
-bool ReplyIsGood(const quint8 *reply, bool checkEcho)
+bool replyIsGood(const quint8 *reply, bool checkEcho)
 {
     if (checkEcho && std::memcmp(reply, TxBlock + 2, BlockSize) != 0)
         return false;
-    return BlockChecksum(reply) == quint16(reply[12] | reply[13] << 8);
+    return blockChecksum(reply) == quint16(reply[12] | reply[13] << 8);
 }
 
-QString SendLogEntry(const quint8 *frame, int count)
+QString sendLogEntry(const quint8 *frame, int count)
 {
     QString entry = QStringLiteral("\r\n") + Fmt::wallClockStamp(Clock::now().time())
                     + QStringLiteral(" ---> Send: ");
     for (int i = 0; i < count; ++i) {
-        AppendHex(entry, frame[i]);
+        appendHex(entry, frame[i]);
         entry += QLatin1Char(' ');
     }
     return entry;

@@ -11,18 +11,18 @@
 // --- Currents ----------------------------------------------------------------
 
 // mA to ADC units: mA x R (1/100 Ohm) div step (1/100 mV), truncating.
-qint32 ToDeviceUnits(int milliamps, int senseR, quint16 step);
+qint32 toDeviceUnits(int milliamps, int senseR, quint16 step);
 // ADC units back to mA: units x step div R, plus one (so 204 units at R 51
 // and step 250 read back as 1001 mA).
-qint32 ToMilliamps(qint64 units, int senseR, quint16 step);
+qint32 toMilliamps(qint64 units, int senseR, quint16 step);
 // The units a field of the block can hold: 16 bits for a fast current,
 // 8 for a trickle current. A larger value is kept at the field's maximum
 // rather than cut to its low bits, which would send an arbitrary current.
-quint32 FitField(qint32 units, int bits);
+quint32 fitField(qint32 units, int bits);
 // What a field of `bits` receives for a current in mA.
-inline quint32 ChargerUnits(int milliamps, int senseR, quint16 step, int bits)
+inline quint32 chargerUnits(int milliamps, int senseR, quint16 step, int bits)
 {
-    return FitField(ToDeviceUnits(milliamps, senseR, step), bits);
+    return fitField(toDeviceUnits(milliamps, senseR, step), bits);
 }
 
 // --- Frames -------------------------------------------------------------------
@@ -50,18 +50,18 @@ struct ParameterBlock
     bool operator==(const ParameterBlock &) const = default;
 };
 
-std::array<quint8, BlockSize> EncodeBlock(const ParameterBlock &block);
-ParameterBlock DecodeBlock(const quint8 *bytes);
+std::array<quint8, BlockSize> encodeBlock(const ParameterBlock &block);
+ParameterBlock decodeBlock(const quint8 *bytes);
 // Sum of the 12 block bytes, modulo 65536.
-quint16 BlockChecksum(const quint8 *bytes);
+quint16 blockChecksum(const quint8 *bytes);
 
 void ClearTxBlock();
 // Fills TxBlock with a command (and, for the write, the block).
-void BuildCommand(Command command, const ParameterBlock *block = nullptr);
+void buildCommand(Command command, const ParameterBlock *block = nullptr);
 
 // Judges a 15-byte block reply: the checksum, and for a write the echo of
 // the block last sent.
-bool ReplyIsGood(const quint8 *reply, bool checkEcho);
+bool replyIsGood(const quint8 *reply, bool checkEcho);
 
 // The link log's entry for a sent frame.
-QString SendLogEntry(const quint8 *frame, int count);
+QString sendLogEntry(const quint8 *frame, int count);

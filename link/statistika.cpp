@@ -1,8 +1,8 @@
-#include "statistika.h"
+#include "link/statistika.h"
 
-#include "clock.h"
-#include "step.h"
-#include "localeformat.h"
+#include "platform/clock.h"
+#include "link/step.h"
+#include "platform/localeformat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,7 +14,7 @@ qint32 RecvTotal = 0;
 qint32 SentTotal = 0;
 bool ReadMode = false;
 bool LogEnabled = false;
-QString LogText = LogLegend();
+QString LogText = logLegend();
 quint16 AdcStep = 0;
 double StartTime = 0;
 double TimeOffset = 0;
@@ -34,7 +34,7 @@ quint16 word(const quint8 *p)
 void dropHeldBytes(LinkView &view)
 {
     if (RecvCount > 0)
-        view.showReceiveError(ChargeTimeText());
+        view.showReceiveError(chargeTimeText());
     RecvCount = 0;
     ReadMode = false;
     ReceiveStep.reset();
@@ -52,29 +52,29 @@ void decodeHeld(LinkView &view, int whole)
 
 } // namespace
 
-void AddToCounter(qint32 &counter, int n)
+void addToCounter(qint32 &counter, int n)
 {
     counter = qint32(quint32(counter) + quint32(n));
 }
 
-void AppendHex(QString &out, quint8 b)
+void appendHex(QString &out, quint8 b)
 {
     static const char digits[] = "0123456789ABCDEF";
     out += QLatin1Char(digits[b >> 4]);
     out += QLatin1Char(digits[b & 15]);
 }
 
-double ChargeTime()
+double chargeTime()
 {
     return Clock::timeOfDay() - StartTime + TimeOffset;
 }
 
-QString ChargeTimeText()
+QString chargeTimeText()
 {
-    return Fmt::chargeTime(ChargeTime());
+    return Fmt::chargeTime(chargeTime());
 }
 
-QString LogLegend()
+QString logLegend()
 {
     return QStringLiteral("Начало посылки \r\n"
                           "01-send_str A\r\n"
@@ -90,17 +90,17 @@ QString LogLegend()
                           "30-send_Temperature A B\r\n");
 }
 
-void ResetLinkState()
+void resetLinkState()
 {
     std::fill(std::begin(RecvBuffer), std::end(RecvBuffer), 0);
     RecvCount = RecvTotal = SentTotal = 0;
     ReadMode = LogEnabled = false;
-    LogText = LogLegend();
+    LogText = logLegend();
     StartTime = TimeOffset = 0;
     ReceiveStep.reset();
 }
 
-int NextChunkSize(LinkView &view, int waiting)
+int nextChunkSize(LinkView &view, int waiting)
 {
     auto fit = [waiting]() {
         int n = std::min({waiting, RecvChunkSize, RecvBufferSize - RecvCount});
@@ -124,15 +124,15 @@ int NextChunkSize(LinkView &view, int waiting)
     return n;
 }
 
-void ReceiveChunk(LinkView &view, const quint8 *chunk, int count)
+void receiveChunk(LinkView &view, const quint8 *chunk, int count)
 {
     if (count <= 0)
         return;
-    if (count > RecvBufferSize - RecvCount) // only if a caller skipped NextChunkSize
+    if (count > RecvBufferSize - RecvCount) // only if a caller skipped nextChunkSize
         dropHeldBytes(view);
     count = std::min(count, RecvBufferSize);
 
-    AddToCounter(RecvTotal, count);
+    addToCounter(RecvTotal, count);
     view.showReceivedTotal(RecvTotal);
 
     QString entry;
@@ -141,10 +141,10 @@ void ReceiveChunk(LinkView &view, const quint8 *chunk, int count)
         entry += QStringLiteral("\r\n");
         entry += Fmt::wallClockStamp(Clock::now().time());
         entry += QLatin1Char(' ');
-        entry += ChargeTimeText();
+        entry += chargeTimeText();
         entry += QStringLiteral(" Nbytes (") + QString::number(count) + QStringLiteral(") ");
         for (int i = 0; i < count; ++i) {
-            AppendHex(entry, chunk[i]);
+            appendHex(entry, chunk[i]);
             entry += QLatin1Char(' ');
         }
     }
@@ -159,7 +159,7 @@ void ReceiveChunk(LinkView &view, const quint8 *chunk, int count)
             for (int i = 0; i < RecvCount; ++i) {
                 if (i % PacketSize == 0)
                     entry += QLatin1Char(':');
-                AppendHex(entry, RecvBuffer[i]);
+                appendHex(entry, RecvBuffer[i]);
                 entry += QLatin1Char(' ');
             }
         }
@@ -187,28 +187,28 @@ void ReceiveChunk(LinkView &view, const quint8 *chunk, int count)
         LogText += QStringLiteral("  ") + entry;
 }
 
-void ResetReceiver(LinkView &view)
+void resetReceiver(LinkView &view)
 {
     dropHeldBytes(view);
 }
 
-QString PacketDump(const quint8 *bytes, int count)
+QString packetDump(const quint8 *bytes, int count)
 {
     QString dump;
     dump.reserve(count * 5);
     for (int i = 0; i < count; ++i) {
         dump += QStringLiteral(" 0x");
-        AppendHex(dump, bytes[i]);
+        appendHex(dump, bytes[i]);
     }
     return dump;
 }
 
-QString StepLostText(const QString &chargeTime)
+QString stepLostText(const QString &chargeTime)
 {
     return QStringLiteral("сбой синхронизации пакетов - ") + chargeTime;
 }
 
-QString StepRegainedText(const QString &chargeTime)
+QString stepRegainedText(const QString &chargeTime)
 {
     return QStringLiteral("синхронизация восстановлена - ") + chargeTime;
 }
@@ -246,36 +246,36 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
                     view.showSensorReadings(t1, t2);
                 if (view.sensorChartingOn()) {
                     if (view.seriesViewOn(SeriesId::AT))
-                        view.addSeriesPoint(SeriesId::AT, t1, Fmt::hoursMinutes(ChargeTime()));
+                        view.addSeriesPoint(SeriesId::AT, t1, Fmt::hoursMinutes(chargeTime()));
                     if (view.seriesViewOn(SeriesId::BT))
-                        view.addSeriesPoint(SeriesId::BT, t2, Fmt::hoursMinutes(ChargeTime()));
+                        view.addSeriesPoint(SeriesId::BT, t2, Fmt::hoursMinutes(chargeTime()));
                 }
                 break;
             }
             default: {
                 if (dump.isEmpty())
-                    dump = PacketDump(bytes, count);
-                view.addLogLine(Channel::A, ChargeTimeText() + QStringLiteral(";  ") + dump);
-                view.addLogLine(Channel::B, ChargeTimeText() + QStringLiteral(";  ") + dump);
+                    dump = packetDump(bytes, count);
+                view.addLogLine(Channel::A, chargeTimeText() + QStringLiteral(";  ") + dump);
+                view.addLogLine(Channel::B, chargeTimeText() + QStringLiteral(";  ") + dump);
             }
             }
             const StepWatch::News news = ReceiveStep.take(p);
             if (news.lost)
-                view.showLinkStatus(StepLostText(ChargeTimeText()));
+                view.showLinkStatus(stepLostText(chargeTimeText()));
             if (news.regained)
-                view.showLinkStatus(StepRegainedText(ChargeTimeText()));
+                view.showLinkStatus(stepRegainedText(chargeTimeText()));
             at += news.shift ? news.shift : PacketSize;
         }
     } catch (const std::exception &) {
         // Whatever a packet holds, it is reported in the status bar and never
         // in a dialog; the packets after it in this call are dropped.
-        view.showReceiveError(ChargeTimeText());
+        view.showReceiveError(chargeTimeText());
         return count;
     }
     return at;
 }
 
-QString SampleLineText(const QString &chargeTime, quint16 adc, double volts, qint16 tenths)
+QString sampleLineText(const QString &chargeTime, quint16 adc, double volts, qint16 tenths)
 {
     QString line;
     line.reserve(chargeTime.size() + 40);
@@ -297,13 +297,13 @@ void AddSampleLine(LinkView &view, quint16 adc, qint16 tenths, Channel ch)
     const bool a = ch == Channel::A;
     const SeriesId u = a ? SeriesId::AU : SeriesId::BU, t = a ? SeriesId::AT : SeriesId::BT;
     if (view.seriesViewOn(u))
-        view.addSeriesPoint(u, volts, Fmt::hoursMinutes(ChargeTime()));
+        view.addSeriesPoint(u, volts, Fmt::hoursMinutes(chargeTime()));
     if (view.seriesViewOn(t))
-        view.addSeriesPoint(t, degrees, Fmt::hoursMinutes(ChargeTime()));
-    view.addLogLine(ch, SampleLineText(ChargeTimeText(), adc, volts, tenths));
+        view.addSeriesPoint(t, degrees, Fmt::hoursMinutes(chargeTime()));
+    view.addLogLine(ch, sampleLineText(chargeTimeText(), adc, volts, tenths));
 }
 
-QString EndReportText(quint8 flags)
+QString endReportText(quint8 flags)
 {
     static const char *const texts[8] = {
         " Ошибка 1. Превышено максимальное время заряда.",
@@ -324,10 +324,10 @@ QString EndReportText(quint8 flags)
 
 void AddEndReport(LinkView &view, quint8 flags, Channel ch)
 {
-    view.addLogLine(ch, EndReportText(flags));
+    view.addLogLine(ch, endReportText(flags));
 }
 
-QString InternalResistanceText(quint16 emf, quint16 loaded, int rdTenths)
+QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths)
 {
     // Floating point would quietly give an infinity; a cell cannot be
     // measured without current through the load, so this is bad data.
@@ -340,10 +340,10 @@ QString InternalResistanceText(quint16 emf, quint16 loaded, int rdTenths)
 
 void AddInternalResistance(LinkView &view, quint16 emf, quint16 loaded, Channel ch)
 {
-    view.addLogLine(ch, InternalResistanceText(emf, loaded, view.dischargeResistor()));
+    view.addLogLine(ch, internalResistanceText(emf, loaded, view.dischargeResistor()));
 }
 
-QStringList ParameterLinesText(quint16 current, quint8 mode, int step, int senseR)
+QStringList parameterLinesText(quint16 current, quint8 mode, int step, int senseR)
 {
     const double ma = qint32(quint32(current) * quint32(step)) / double(senseR);
     const QString amount = QStringLiteral(" Ток = ") + Fmt::fixed(ma, 0) + QStringLiteral(" mA.");
@@ -367,7 +367,7 @@ QStringList ParameterLinesText(quint16 current, quint8 mode, int step, int sense
 void AddParameterLines(LinkView &view, quint16 current, quint8 mode, Channel ch)
 {
     for (const QString &line :
-         ParameterLinesText(current, mode, view.adcStepSetting(), view.senseResistor()))
+         parameterLinesText(current, mode, view.adcStepSetting(), view.senseResistor()))
         view.addLogLine(ch, line);
 }
 

@@ -3,7 +3,7 @@
 // The device link: the program-wide link state, framing of received bytes,
 // packet decoding and the lines of the channel logs.
 
-#include "linkview.h"
+#include "link/linkview.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,24 +27,24 @@ extern quint16 AdcStep;    // ADC step, 1/100 mV per count; never 0 once set
 extern double StartTime;
 extern double TimeOffset;
 
-double ChargeTime();
-QString ChargeTimeText(); // the charge time as log lines print it
+double chargeTime();
+QString chargeTimeText(); // the charge time as log lines print it
 
 // The byte counters are 32-bit and wrap after about six days of full-rate
 // traffic; the wrap is done on unsigned values so that it is defined.
-void AddToCounter(qint32 &counter, int n);
+void addToCounter(qint32 &counter, int n);
 
 // Two uppercase hexadecimal digits, as the link log and dumps write bytes.
-void AppendHex(QString &out, quint8 byte);
+void appendHex(QString &out, quint8 byte);
 
 // The legend the link log starts with (CR LF line ends).
-QString LogLegend();
+QString logLegend();
 // Watches the step of received packets (see step.h).
 class StepWatch;
 extern StepWatch ReceiveStep;
 
 // Puts every piece of link state back to its start value.
-void ResetLinkState();
+void resetLinkState();
 
 // --- Framing -------------------------------------------------------------
 
@@ -53,12 +53,12 @@ void ResetLinkState();
 // on a packet boundary. When even one packet cannot be completed in the room
 // left, the held bytes are dropped first and reported like the silence timer
 // does. Always at least 1 for waiting > 0.
-int NextChunkSize(LinkView &view, int waiting);
+int nextChunkSize(LinkView &view, int waiting);
 // Takes one chunk read from the port: counters, link log, and the hand-on of
 // complete frames to DecodePackets or the block-reply handler.
-void ReceiveChunk(LinkView &view, const quint8 *chunk, int count);
+void receiveChunk(LinkView &view, const quint8 *chunk, int count);
 // A tick of the silence timer: drops an incomplete frame and read mode.
-void ResetReceiver(LinkView &view);
+void resetReceiver(LinkView &view);
 
 // --- Decoding and log lines -----------------------------------------------
 
@@ -75,15 +75,15 @@ void AddStartHeader(LinkView &view, Channel ch);
 void AddDischargeHeader(LinkView &view, Channel ch);
 
 // The texts of those lines, from plain values.
-QString SampleLineText(const QString &chargeTime, quint16 adc, double volts, qint16 tenths);
-QString EndReportText(quint8 flags);
+QString sampleLineText(const QString &chargeTime, quint16 adc, double volts, qint16 tenths);
+QString endReportText(quint8 flags);
 // Throws std::domain_error when `loaded` is 0 (the cell's resistance cannot
 // be computed).
-QString InternalResistanceText(quint16 emf, quint16 loaded, int rdTenths);
-QStringList ParameterLinesText(quint16 current, quint8 mode, int step, int senseR);
+QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths);
+QStringList parameterLinesText(quint16 current, quint8 mode, int step, int senseR);
 // Status panel texts when packets fall out of step and when the step is
 // found again.
-QString StepLostText(const QString &chargeTime);
-QString StepRegainedText(const QString &chargeTime);
+QString stepLostText(const QString &chargeTime);
+QString stepRegainedText(const QString &chargeTime);
 // " 0xNN" for every byte: the dump of an unrecognised packet.
-QString PacketDump(const quint8 *bytes, int count);
+QString packetDump(const quint8 *bytes, int count);

@@ -1,4 +1,4 @@
-#include "step.h"
+#include "link/step.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,7 +27,7 @@ bool isKnownCode(quint8 code)
     return (code >= 0x01 && code <= 0x0A) || code == 0x30;
 }
 
-bool PacketLooksSound(const quint8 *p)
+bool packetLooksSound(const quint8 *p)
 {
     switch (p[0]) {
     case 0x01: case 0x02:
@@ -52,7 +52,7 @@ void StepWatch::reset()
 bool StepWatch::soundFrom(int start, int packets) const
 {
     for (int k = 0; k < packets; ++k)
-        if (!PacketLooksSound(recent_ + start + k * PacketSize))
+        if (!packetLooksSound(recent_ + start + k * PacketSize))
             return false;
     return true;
 }
@@ -70,7 +70,7 @@ StepWatch::News StepWatch::take(const quint8 *packet)
     int unsound = 0, alien = 0;
     for (int end = size_, k = 0; end >= PacketSize && k < Evidence; end -= PacketSize, ++k) {
         const quint8 *p = recent_ + end - PacketSize;
-        if (!PacketLooksSound(p)) {
+        if (!packetLooksSound(p)) {
             ++unsound;
             alien += isKnownCode(p[0]) ? 0 : 1;
         }

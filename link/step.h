@@ -15,7 +15,7 @@
 // where the packet carries them, ADC counts of a 12-bit converter and
 // temperatures a sensor can read. Used only to find the step; a packet
 // that fails it is still decoded as it stands.
-bool PacketLooksSound(const quint8 *packet);
+bool packetLooksSound(const quint8 *packet);
 bool isKnownCode(quint8 code);
 
 class StepWatch

@@ -1,4 +1,4 @@
-#include "dialogs.h"
+#include "platform/dialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>

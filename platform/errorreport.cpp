@@ -1,6 +1,6 @@
-#include "errorreport.h"
+#include "platform/errorreport.h"
 
-#include "dialogs.h"
+#include "platform/dialogs.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "inifile.h"
+#include "platform/inifile.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,4 +1,4 @@
-#include "localeformat.h"
+#include "platform/localeformat.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
-#include "wmfpaint.h"
+#include "platform/wmfpaint.h"
 
-#include "codepage.h"
+#include "platform/codepage.h"
 
 #include <QFile>
 #include <QPaintEngine>

@@ -1,8 +1,7 @@
-#include "CPort.h"
+#include "serial/CPort.h"
 
-#include "ComDevice.h"
-#include "ComThread.h"
-#include "errorreport.h"
+#include "serial/ComDevice.h"
+#include "serial/ComThread.h"
 
 #include <QRegularExpression>
 
@@ -232,11 +231,21 @@ void TCustomComPort::closeSequence(bool deadDevice)
     DoAfterClose();
 }
 
+void TCustomComPort::reportUnhandled(const std::exception &e)
+{
+    if (OnUnhandledError)
+        OnUnhandledError(e);
+}
+
 void TCustomComPort::closeAfterDeviceLost(unsigned generation)
 {
     if (generation != generation_ || !connected_)
         return;
-    runGuarded([this] { closeSequence(true); });
+    try {
+        closeSequence(true);
+    } catch (const std::exception &e) {
+        reportUnhandled(e);
+    }
 }
 
 void TCustomComPort::serveDeliveries()
@@ -346,12 +355,12 @@ void TCustomComPort::EndUpdate()
         ApplySettings();
 }
 
-void TCustomComPort::BeginLoading()
+void TCustomComPort::beginLoading()
 {
     loading_ = true;
 }
 
-void TCustomComPort::EndLoading()
+void TCustomComPort::endLoading()
 {
     loading_ = false;
     Loaded();
@@ -365,7 +374,7 @@ void TCustomComPort::Loaded()
     try {
         Open();
     } catch (const std::exception &e) {
-        reportError(e);
+        reportUnhandled(e);
     }
 }
 

@@ -5,130 +5,17 @@
 // for line events and hands them to the GUI thread.
 
 #include <QObject>
-#include <QString>
-#include <QStringList>
 
 #include <algorithm>
-#include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
-enum TBaudRate {
-    brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
-    br56000, br57600, br115200, br128000, br256000
-};
-enum TStopBits { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
-enum TDataBits { dbFive, dbSix, dbSeven, dbEight };
-enum TParityBits { prNone, prOdd, prEven, prMark, prSpace };
-enum TDTRFlowControl { dtrDisable, dtrEnable, dtrHandshake };
-enum TRTSFlowControl { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
-enum TFlowControl { fcHardware, fcSoftware, fcNone, fcCustom };
-enum TComEvent {
-    evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
-};
-enum TSyncMethod { smThreadSync, smWindowSync, smNone };
-enum TComSignal { csCTS, csDSR, csRing, csRLSD };
-// Where stored settings go: the registry does not exist on this system, so
-// only the INI kind works; the other raises the store or load error.
-enum TStoreType { stRegistry, stIniFile };
-// The groups of settings that are stored, in the order they are written.
-enum TStoredGroup { sgBasic, sgOthers, sgParity, sgBuffer, sgTimeouts, sgFlowControl };
-enum TComError { ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode, ceRxOver, ceTxFull };
-
-// A set of enumeration values; bit i stands for the value with ordinal i.
-template <typename E>
-class TSet
-{
-public:
-    constexpr TSet() = default;
-    constexpr TSet(std::initializer_list<E> values)
-    {
-        for (E v : values)
-            bits_ |= bit(v);
-    }
-    static constexpr TSet fromBits(std::uint32_t bits)
-    {
-        TSet s;
-        s.bits_ = bits;
-        return s;
-    }
-    constexpr bool contains(E v) const { return bits_ & bit(v); }
-    constexpr void insert(E v) { bits_ |= bit(v); }
-    constexpr void remove(E v) { bits_ &= ~bit(v); }
-    constexpr bool empty() const { return bits_ == 0; }
-    constexpr std::uint32_t bits() const { return bits_; }
-    constexpr bool operator==(const TSet &) const = default;
-
-private:
-    static constexpr std::uint32_t bit(E v) { return 1u << static_cast<unsigned>(v); }
-    std::uint32_t bits_ = 0;
-};
-
-using TComEvents = TSet<TComEvent>;
-using TComSignals = TSet<TComSignal>;
-using TComErrors = TSet<TComError>;
-using TStoredGroups = TSet<TStoredGroup>;
-
-inline constexpr TComEvents AllComEvents = TComEvents::fromBits(0x3FF);
-
-// Bits per second of a rate; 0 for brCustom.
-int baudRateValue(TBaudRate rate);
-
-// Error of the component: `Code` from 1 to 23, `WinCode` the system error
-// (errno here) or -1.
-class EComPort : public std::runtime_error
-{
-public:
-    EComPort(int code, int winCode = -1);
-    int Code;
-    int WinCode;
-};
-
-// The English text of an error code, as translated at start-up.
-QString comErrorText(int code);
-// Replaces the texts (the message catalog is read once at start-up); `texts`
-// holds the 23 texts in code order.
-void setComErrorTexts(const std::vector<QString> &texts);
-// The suffix appended when a system error code is known; "%d" stands for it.
-void setComErrorSuffix(std::function<QString()> suffix);
+#include "serial/CPortTypes.h"
+#include "serial/EComPort.h"
+#include "serial/lineconfig.h"
 
 class TCustomComPort;
-
-// Text forms of the settings, as stored in settings files and listed in the
-// setup dialog. Reading compares in upper case; an unknown text reads as the
-// type's fallback (br9600, sbOneStopBit, dbEight, prNone, fcCustom).
-QString BaudRateToStr(TBaudRate v);
-QString StopBitsToStr(TStopBits v);
-QString DataBitsToStr(TDataBits v);
-QString ParityToStr(TParityBits v);
-QString FlowControlToStr(TFlowControl v);
-TBaudRate StrToBaudRate(const QString &s);
-TStopBits StrToStopBits(const QString &s);
-TDataBits StrToDataBits(const QString &s);
-TParityBits StrToParity(const QString &s);
-TFlowControl StrToFlowControl(const QString &s);
-QString DTRFlowToStr(TDTRFlowControl v);
-QString RTSFlowToStr(TRTSFlowControl v);
-TDTRFlowControl StrToDTRFlow(const QString &s); // unknown: dtrDisable
-TRTSFlowControl StrToRTSFlow(const QString &s); // unknown: rtsDisable
-QString BoolToStr(bool v);          // "Yes" / "No"
-bool StrToBool(const QString &s);   // true only for "YES" in any case
-// A character as itself for codes 33..127, else "#" and its code ("#17").
-QString CharToStr(char c);
-// "#" and a number, the empty text as #0, otherwise the first character;
-// throws std::invalid_argument for "#" followed by no number.
-char StrToChar(const QString &s);
-
-// The texts of each setting's values in their ordinal order, as the setup
-// dialog lists them.
-QStringList BaudRateTexts();
-QStringList DataBitsTexts();
-QStringList StopBitsTexts();
-QStringList ParityTexts();
-QStringList FlowControlTexts();
 
 using TNotifyEvent = std::function<void(QObject *Sender)>;
 using TRxCharEvent = std::function<void(QObject *Sender, int Count)>;
@@ -333,6 +220,10 @@ public:
     TComSignalEvent OnCTSChange, OnDSRChange, OnRLSDChange;
     TNotifyEvent OnRxFlag;
     TComErrorEvent OnError;
+    // An error of the port's own doing, outside any call of the program: an
+    // opening that failed at the end of loading stored settings, a close
+    // after the device was lost. The component has no window to show it in.
+    std::function<void(const std::exception &)> OnUnhandledError;
     TNotifyEvent OnRx80Full;
 
     void Open();
@@ -364,8 +255,8 @@ public:
 
     // While the stored settings are read, property writes only store; the
     // end of loading opens the port if it was stored connected.
-    void BeginLoading();
-    void EndLoading();
+    void beginLoading();
+    void endLoading();
 
     // The device path a port name stands for: an absolute path is used as it
     // is, "COMn" is /dev/ttyS(n-1), any other name is /dev/<name>.
@@ -378,6 +269,7 @@ protected:
     virtual void ApplyTimeouts();
     virtual void ApplyBufferSizes();
     virtual void Loaded();
+    void reportUnhandled(const std::exception &e);
 
     // Event hooks, one per event.
     virtual void DoAfterOpen();
@@ -474,3 +366,6 @@ class TComPort : public TCustomComPort
 public:
     using TCustomComPort::TCustomComPort;
 };
+
+// The line configuration a port's properties stand for.
+LineConfig lineConfigOf(const TCustomComPort &port);

@@ -1,5 +1,5 @@
-#include "CPortCtl.h"
-#include "CPortSetup.h"
+#include "serial/CPortCtl.h"
+#include "serial/CPortSetup.h"
 
 #include <QPainter>
 
@@ -188,11 +188,11 @@ void TComComboBox::setComProperty(TComProperty p)
     switch (p) {
     case cpNone: break;
     case cpPort: ListSerialPorts(items); break;
-    case cpBaudRate: items = BaudRateTexts(); break;
-    case cpDataBits: items = DataBitsTexts(); break;
-    case cpStopBits: items = StopBitsTexts(); break;
-    case cpParity: items = ParityTexts(); break;
-    case cpFlowControl: items = FlowControlTexts(); break;
+    case cpBaudRate: items = baudRateTexts(); break;
+    case cpDataBits: items = dataBitsTexts(); break;
+    case cpStopBits: items = stopBitsTexts(); break;
+    case cpParity: items = parityTexts(); break;
+    case cpFlowControl: items = flowControlTexts(); break;
     }
     addItems(items);
     if (count() == 0)
@@ -219,11 +219,11 @@ QString TComComboBox::currentValueText() const
 {
     switch (property_) {
     case cpPort: return port_->Port();
-    case cpBaudRate: return BaudRateToStr(port_->BaudRate());
-    case cpDataBits: return DataBitsToStr(port_->DataBits());
-    case cpStopBits: return StopBitsToStr(port_->StopBits());
-    case cpParity: return ParityToStr(port_->Parity().Bits());
-    case cpFlowControl: return FlowControlToStr(port_->FlowControl().FlowControl());
+    case cpBaudRate: return baudRateToStr(port_->BaudRate());
+    case cpDataBits: return dataBitsToStr(port_->DataBits());
+    case cpStopBits: return stopBitsToStr(port_->StopBits());
+    case cpParity: return parityToStr(port_->Parity().Bits());
+    case cpFlowControl: return flowControlToStr(port_->FlowControl().FlowControl());
     case cpNone: break;
     }
     return QString();
@@ -252,11 +252,11 @@ void TComComboBox::selectionChanged(int index)
     const QString text = index >= 0 ? itemText(index) : QString();
     switch (property_) {
     case cpPort: Selected.Port = text; break;
-    case cpBaudRate: Selected.BaudRate = StrToBaudRate(text); break;
-    case cpDataBits: Selected.DataBits = StrToDataBits(text); break;
-    case cpStopBits: Selected.StopBits = StrToStopBits(text); break;
-    case cpParity: Selected.Parity = StrToParity(text); break;
-    case cpFlowControl: Selected.FlowControl = StrToFlowControl(text); break;
+    case cpBaudRate: Selected.BaudRate = strToBaudRate(text); break;
+    case cpDataBits: Selected.DataBits = strToDataBits(text); break;
+    case cpStopBits: Selected.StopBits = strToStopBits(text); break;
+    case cpParity: Selected.Parity = strToParity(text); break;
+    case cpFlowControl: Selected.FlowControl = strToFlowControl(text); break;
     case cpNone: break;
     }
     if (AutoApply)

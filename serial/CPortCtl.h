@@ -2,7 +2,7 @@
 
 // Controls that follow a serial port: the link LED and the setting combo box.
 
-#include "CPort.h"
+#include "serial/CPort.h"
 
 #include <QComboBox>
 #include <QPixmap>

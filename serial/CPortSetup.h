@@ -1,8 +1,9 @@
 #pragma once
 
-// The port setup dialog and the list of the system's serial ports.
+// The port setup dialog.
 
-#include "CPortCtl.h"
+#include "serial/CPortCtl.h"
+#include "serial/portlist.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -10,15 +11,6 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
-
-// Replaces the list's contents with the serial ports of the system, sorted
-// without regard to case: the tty devices that have hardware behind them
-// (UARTs that answer, USB and ACM adapters, Bluetooth serial links). Raises
-// error 23 when the list cannot be read.
-void ListSerialPorts(QStringList &list);
-// Where the system's tty classes are listed (/sys/class/tty); tests point it
-// at a folder of their own; empty restores the real one.
-void setSerialDeviceRoot(const QString &root);
 
 class TComSetupFrm : public QDialog
 {

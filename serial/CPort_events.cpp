@@ -1,6 +1,6 @@
 // Links and the handling of delivered line events, in their fixed order.
 
-#include "CPort.h"
+#include "serial/CPort.h"
 
 #include <algorithm>
 #include <vector>

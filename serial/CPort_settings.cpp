@@ -1,7 +1,7 @@
 // The settings groups of the port: each setter stores its value and, when
 // it changed, has the port apply its part at once.
 
-#include "CPort.h"
+#include "serial/CPort.h"
 
 void TComParity::setBits(TParityBits v) { port_->setLineSetting(bits_, v); }
 

@@ -1,7 +1,7 @@
 // Text forms of the port's settings and their storing in settings files.
 
-#include "CPort.h"
-#include "inifile.h"
+#include "serial/CPort.h"
+#include "platform/inifile.h"
 
 #include <array>
 #include <functional>
@@ -56,30 +56,30 @@ const std::vector<StoredKey> &groupKeys(TStoredGroup group)
 {
     static const std::vector<StoredKey> basic = {
         {"Port", [](const P &p) { return p.Port(); }, [](P &p, const QString &v) { p.setPort(v); }},
-        {"BaudRate", [](const P &p) { return BaudRateToStr(p.BaudRate()); },
-         [](P &p, const QString &v) { p.setBaudRate(StrToBaudRate(v)); }},
-        {"StopBits", [](const P &p) { return StopBitsToStr(p.StopBits()); },
-         [](P &p, const QString &v) { p.setStopBits(StrToStopBits(v)); }},
-        {"DataBits", [](const P &p) { return DataBitsToStr(p.DataBits()); },
-         [](P &p, const QString &v) { p.setDataBits(StrToDataBits(v)); }},
-        {"Parity", [](const P &p) { return ParityToStr(p.Parity().Bits()); },
-         [](P &p, const QString &v) { p.Parity().setBits(StrToParity(v)); }},
-        {"FlowControl", [](const P &p) { return FlowControlToStr(p.FlowControl().FlowControl()); },
-         [](P &p, const QString &v) { p.FlowControl().setFlowControl(StrToFlowControl(v)); }},
+        {"BaudRate", [](const P &p) { return baudRateToStr(p.BaudRate()); },
+         [](P &p, const QString &v) { p.setBaudRate(strToBaudRate(v)); }},
+        {"StopBits", [](const P &p) { return stopBitsToStr(p.StopBits()); },
+         [](P &p, const QString &v) { p.setStopBits(strToStopBits(v)); }},
+        {"DataBits", [](const P &p) { return dataBitsToStr(p.DataBits()); },
+         [](P &p, const QString &v) { p.setDataBits(strToDataBits(v)); }},
+        {"Parity", [](const P &p) { return parityToStr(p.Parity().Bits()); },
+         [](P &p, const QString &v) { p.Parity().setBits(strToParity(v)); }},
+        {"FlowControl", [](const P &p) { return flowControlToStr(p.FlowControl().FlowControl()); },
+         [](P &p, const QString &v) { p.FlowControl().setFlowControl(strToFlowControl(v)); }},
     };
     static const std::vector<StoredKey> others = {
-        {"EventChar", [](const P &p) { return CharToStr(p.EventChar()); },
-         [](P &p, const QString &v) { p.setEventChar(StrToChar(v)); }},
-        {"DiscardNull", [](const P &p) { return BoolToStr(p.DiscardNull()); },
-         [](P &p, const QString &v) { p.setDiscardNull(StrToBool(v)); }},
+        {"EventChar", [](const P &p) { return charToStr(p.EventChar()); },
+         [](P &p, const QString &v) { p.setEventChar(strToChar(v)); }},
+        {"DiscardNull", [](const P &p) { return boolToStr(p.DiscardNull()); },
+         [](P &p, const QString &v) { p.setDiscardNull(strToBool(v)); }},
     };
     static const std::vector<StoredKey> parity = {
-        {"Parity.Check", [](const P &p) { return BoolToStr(p.Parity().Check()); },
-         [](P &p, const QString &v) { p.Parity().setCheck(StrToBool(v)); }},
-        {"Parity.Replace", [](const P &p) { return BoolToStr(p.Parity().Replace()); },
-         [](P &p, const QString &v) { p.Parity().setReplace(StrToBool(v)); }},
-        {"Parity.ReplaceChar", [](const P &p) { return CharToStr(p.Parity().ReplaceChar()); },
-         [](P &p, const QString &v) { p.Parity().setReplaceChar(StrToChar(v)); }},
+        {"Parity.Check", [](const P &p) { return boolToStr(p.Parity().Check()); },
+         [](P &p, const QString &v) { p.Parity().setCheck(strToBool(v)); }},
+        {"Parity.Replace", [](const P &p) { return boolToStr(p.Parity().Replace()); },
+         [](P &p, const QString &v) { p.Parity().setReplace(strToBool(v)); }},
+        {"Parity.ReplaceChar", [](const P &p) { return charToStr(p.Parity().ReplaceChar()); },
+         [](P &p, const QString &v) { p.Parity().setReplaceChar(strToChar(v)); }},
     };
     static const std::vector<StoredKey> buffer = {
         {"Buffer.OutputSize", [](const P &p) { return QString::number(p.Buffer().OutputSize()); },
@@ -100,26 +100,26 @@ const std::vector<StoredKey> &groupKeys(TStoredGroup group)
          [](P &p, const QString &v) { p.Timeouts().setWriteTotalMultiplier(toInt(v)); }, true},
     };
     static const std::vector<StoredKey> flow = {
-        {"FlowControl.ControlRTS", [](const P &p) { return RTSFlowToStr(p.FlowControl().ControlRTS()); },
-         [](P &p, const QString &v) { p.FlowControl().setControlRTS(StrToRTSFlow(v)); }},
-        {"FlowControl.ControlDTR", [](const P &p) { return DTRFlowToStr(p.FlowControl().ControlDTR()); },
-         [](P &p, const QString &v) { p.FlowControl().setControlDTR(StrToDTRFlow(v)); }},
-        {"FlowControl.DSRSensitivity", [](const P &p) { return BoolToStr(p.FlowControl().DSRSensitivity()); },
-         [](P &p, const QString &v) { p.FlowControl().setDSRSensitivity(StrToBool(v)); }},
-        {"FlowControl.OutCTSFlow", [](const P &p) { return BoolToStr(p.FlowControl().OutCTSFlow()); },
-         [](P &p, const QString &v) { p.FlowControl().setOutCTSFlow(StrToBool(v)); }},
-        {"FlowControl.OutDSRFlow", [](const P &p) { return BoolToStr(p.FlowControl().OutDSRFlow()); },
-         [](P &p, const QString &v) { p.FlowControl().setOutDSRFlow(StrToBool(v)); }},
-        {"FlowControl.TxContinueOnXoff", [](const P &p) { return BoolToStr(p.FlowControl().TxContinueOnXoff()); },
-         [](P &p, const QString &v) { p.FlowControl().setTxContinueOnXoff(StrToBool(v)); }},
-        {"FlowControl.XonXoffIn", [](const P &p) { return BoolToStr(p.FlowControl().XonXoffIn()); },
-         [](P &p, const QString &v) { p.FlowControl().setXonXoffIn(StrToBool(v)); }},
-        {"FlowControl.XonXoffOut", [](const P &p) { return BoolToStr(p.FlowControl().XonXoffOut()); },
-         [](P &p, const QString &v) { p.FlowControl().setXonXoffOut(StrToBool(v)); }},
-        {"FlowControl.XoffChar", [](const P &p) { return CharToStr(p.FlowControl().XoffChar()); },
-         [](P &p, const QString &v) { p.FlowControl().setXoffChar(StrToChar(v)); }},
-        {"FlowControl.XonChar", [](const P &p) { return CharToStr(p.FlowControl().XonChar()); },
-         [](P &p, const QString &v) { p.FlowControl().setXonChar(StrToChar(v)); }},
+        {"FlowControl.ControlRTS", [](const P &p) { return rtsFlowToStr(p.FlowControl().ControlRTS()); },
+         [](P &p, const QString &v) { p.FlowControl().setControlRTS(strToRtsFlow(v)); }},
+        {"FlowControl.ControlDTR", [](const P &p) { return dtrFlowToStr(p.FlowControl().ControlDTR()); },
+         [](P &p, const QString &v) { p.FlowControl().setControlDTR(strToDtrFlow(v)); }},
+        {"FlowControl.DSRSensitivity", [](const P &p) { return boolToStr(p.FlowControl().DSRSensitivity()); },
+         [](P &p, const QString &v) { p.FlowControl().setDSRSensitivity(strToBool(v)); }},
+        {"FlowControl.OutCTSFlow", [](const P &p) { return boolToStr(p.FlowControl().OutCTSFlow()); },
+         [](P &p, const QString &v) { p.FlowControl().setOutCTSFlow(strToBool(v)); }},
+        {"FlowControl.OutDSRFlow", [](const P &p) { return boolToStr(p.FlowControl().OutDSRFlow()); },
+         [](P &p, const QString &v) { p.FlowControl().setOutDSRFlow(strToBool(v)); }},
+        {"FlowControl.TxContinueOnXoff", [](const P &p) { return boolToStr(p.FlowControl().TxContinueOnXoff()); },
+         [](P &p, const QString &v) { p.FlowControl().setTxContinueOnXoff(strToBool(v)); }},
+        {"FlowControl.XonXoffIn", [](const P &p) { return boolToStr(p.FlowControl().XonXoffIn()); },
+         [](P &p, const QString &v) { p.FlowControl().setXonXoffIn(strToBool(v)); }},
+        {"FlowControl.XonXoffOut", [](const P &p) { return boolToStr(p.FlowControl().XonXoffOut()); },
+         [](P &p, const QString &v) { p.FlowControl().setXonXoffOut(strToBool(v)); }},
+        {"FlowControl.XoffChar", [](const P &p) { return charToStr(p.FlowControl().XoffChar()); },
+         [](P &p, const QString &v) { p.FlowControl().setXoffChar(strToChar(v)); }},
+        {"FlowControl.XonChar", [](const P &p) { return charToStr(p.FlowControl().XonChar()); },
+         [](P &p, const QString &v) { p.FlowControl().setXonChar(strToChar(v)); }},
     };
     switch (group) {
     case sgBasic: return basic;
@@ -136,43 +136,43 @@ constexpr TStoredGroup GroupOrder[] = {sgBasic, sgOthers, sgParity, sgBuffer, sg
 
 } // namespace
 
-QString BaudRateToStr(TBaudRate v) { return QString::fromLatin1(BaudTexts[v]); }
-QString StopBitsToStr(TStopBits v) { return QString::fromLatin1(StopTexts[v]); }
-QString DataBitsToStr(TDataBits v) { return QString::fromLatin1(DataTexts[v]); }
-QString ParityToStr(TParityBits v) { return QString::fromLatin1(ParityNames[v]); }
-QString FlowControlToStr(TFlowControl v) { return QString::fromLatin1(FlowTexts[v]); }
-QString DTRFlowToStr(TDTRFlowControl v) { return QString::fromLatin1(DTRTexts[v]); }
-QString RTSFlowToStr(TRTSFlowControl v) { return QString::fromLatin1(RTSTexts[v]); }
-TBaudRate StrToBaudRate(const QString &s) { return fromText(BaudTexts, s, br9600); }
-TStopBits StrToStopBits(const QString &s) { return fromText(StopTexts, s, sbOneStopBit); }
-TDataBits StrToDataBits(const QString &s) { return fromText(DataTexts, s, dbEight); }
-TParityBits StrToParity(const QString &s) { return fromText(ParityNames, s, prNone); }
-TFlowControl StrToFlowControl(const QString &s) { return fromText(FlowTexts, s, fcCustom); }
-TDTRFlowControl StrToDTRFlow(const QString &s) { return fromText(DTRTexts, s, dtrDisable); }
-TRTSFlowControl StrToRTSFlow(const QString &s) { return fromText(RTSTexts, s, rtsDisable); }
-QStringList BaudRateTexts() { return all(BaudTexts); }
-QStringList DataBitsTexts() { return all(DataTexts); }
-QStringList StopBitsTexts() { return all(StopTexts); }
-QStringList ParityTexts() { return all(ParityNames); }
-QStringList FlowControlTexts() { return all(FlowTexts); }
+QString baudRateToStr(TBaudRate v) { return QString::fromLatin1(BaudTexts[v]); }
+QString stopBitsToStr(TStopBits v) { return QString::fromLatin1(StopTexts[v]); }
+QString dataBitsToStr(TDataBits v) { return QString::fromLatin1(DataTexts[v]); }
+QString parityToStr(TParityBits v) { return QString::fromLatin1(ParityNames[v]); }
+QString flowControlToStr(TFlowControl v) { return QString::fromLatin1(FlowTexts[v]); }
+QString dtrFlowToStr(TDTRFlowControl v) { return QString::fromLatin1(DTRTexts[v]); }
+QString rtsFlowToStr(TRTSFlowControl v) { return QString::fromLatin1(RTSTexts[v]); }
+TBaudRate strToBaudRate(const QString &s) { return fromText(BaudTexts, s, br9600); }
+TStopBits strToStopBits(const QString &s) { return fromText(StopTexts, s, sbOneStopBit); }
+TDataBits strToDataBits(const QString &s) { return fromText(DataTexts, s, dbEight); }
+TParityBits strToParity(const QString &s) { return fromText(ParityNames, s, prNone); }
+TFlowControl strToFlowControl(const QString &s) { return fromText(FlowTexts, s, fcCustom); }
+TDTRFlowControl strToDtrFlow(const QString &s) { return fromText(DTRTexts, s, dtrDisable); }
+TRTSFlowControl strToRtsFlow(const QString &s) { return fromText(RTSTexts, s, rtsDisable); }
+QStringList baudRateTexts() { return all(BaudTexts); }
+QStringList dataBitsTexts() { return all(DataTexts); }
+QStringList stopBitsTexts() { return all(StopTexts); }
+QStringList parityTexts() { return all(ParityNames); }
+QStringList flowControlTexts() { return all(FlowTexts); }
 
-QString BoolToStr(bool v)
+QString boolToStr(bool v)
 {
     return v ? QStringLiteral("Yes") : QStringLiteral("No");
 }
 
-bool StrToBool(const QString &s)
+bool strToBool(const QString &s)
 {
     return s.toUpper() == QLatin1String("YES");
 }
 
-QString CharToStr(char c)
+QString charToStr(char c)
 {
     const int code = static_cast<unsigned char>(c);
     return code >= 33 && code <= 127 ? QString(QChar(code)) : QStringLiteral("#%1").arg(code);
 }
 
-char StrToChar(const QString &s)
+char strToChar(const QString &s)
 {
     if (s.isEmpty())
         return 0;

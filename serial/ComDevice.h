@@ -10,7 +10,8 @@
 // bytes nobody has read yet), NUL bytes dropped when asked, the event
 // character noticed, and a queue size that means something.
 
-#include "CPort.h"
+#include "serial/EComPort.h"
+#include "serial/lineconfig.h"
 
 #include <atomic>
 #include <chrono>
@@ -19,34 +20,6 @@
 #include <mutex>
 
 struct termios;
-
-struct LineConfig
-{
-    int baud = 9600;
-    int dataBits = 8;
-    TParityBits parity = prNone;
-    TStopBits stopBits = sbOneStopBit;
-    bool parityCheck = false;
-    bool outCtsFlow = false;
-    bool rtsHandshake = false;
-    TDTRFlowControl dtr = dtrDisable;
-    TRTSFlowControl rts = rtsDisable;
-    bool xonXoffOut = false;
-    bool xonXoffIn = false;
-    char xonChar = 17;
-    char xoffChar = 19;
-    bool discardNull = false;
-    char eventChar = 0;
-};
-
-struct TimeoutConfig
-{
-    std::uint32_t readInterval = 0xFFFFFFFF;
-    std::uint32_t readMultiplier = 0;
-    std::uint32_t readConstant = 0;
-    std::uint32_t writeMultiplier = 100;
-    std::uint32_t writeConstant = 1000;
-};
 
 // Modem status bits as the port reports them.
 enum : unsigned { msCTS = 0x10, msDSR = 0x20, msRing = 0x40, msRLSD = 0x80 };
@@ -138,9 +111,6 @@ private:
 // The termios settings for a line configuration, on top of `t` (raw mode;
 // the speed as a B constant, B38400 standing in for rates that need termios2).
 void buildTermios(termios &t, const LineConfig &config);
-
-// The line configuration a port's properties stand for.
-LineConfig lineConfigOf(const TCustomComPort &port);
 
 // Custom rates through termios2 (ComDevice_termios2.cpp).
 int setCustomBaud(int fd, int rate);

@@ -1,4 +1,4 @@
-#include "ComDevice.h"
+#include "serial/ComDevice.h"
 
 #include <algorithm>
 #include <cerrno>

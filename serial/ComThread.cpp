@@ -1,6 +1,6 @@
-#include "ComThread.h"
+#include "serial/ComThread.h"
 
-#include "ComDevice.h"
+#include "serial/ComDevice.h"
 
 #include <cerrno>
 #include <poll.h>

@@ -3,7 +3,7 @@
 // The event thread of an open port: it waits for line events of the device
 // and hands each set of events to the GUI thread.
 
-#include "CPort.h"
+#include "serial/CPort.h"
 
 #include <condition_variable>
 #include <exception>

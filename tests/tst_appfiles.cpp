@@ -1,20 +1,23 @@
-#include "CPort.h"
-#include "TfmMain.h"
-#include "auxwindows.h"
-#include "chart.h"
-#include "clock.h"
-#include "codepage.h"
-#include "localeformat.h"
-#include "programfolder.h"
-#include "scripteddialogs.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "serial/CPort.h"
+#include "app/TfmMain.h"
+#include "app/auxwindows.h"
+#include "charts/columns.h"
+#include "charts/engine/chart.h"
+#include "platform/clock.h"
+#include "platform/codepage.h"
+#include "platform/localeformat.h"
+#include "platform/programfolder.h"
+#include "tests/support/scripteddialogs.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTemporaryDir>
+#include "tests/support/testlocale.h"
+
 #include <QtTest>
 
 namespace {
@@ -58,9 +61,8 @@ private slots:
 
     void init()
     {
-        QLocale::setDefault(QLocale(QStringLiteral("ru_RU")));
-        Fmt::refresh();
-        ResetLinkState();
+        useLocale(QStringLiteral("ru_RU"));
+        resetLinkState();
         setProgramFolder(folder_.path());
         QFile::remove(ini_);
         now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0));
@@ -97,7 +99,7 @@ private slots:
         QCOMPARE(again.UpDMhFast->value(), 1200);
         QCOMPARE(again.UpDCdFast->value(), 700);
         QVERIFY(LogEnabled);
-        QVERIFY(!again.Chart1->View3D());
+        QVERIFY(!again.Chart1->view3D());
         QCOMPARE(again.Series4.style.colour, QColor(1, 2, 3));
     }
 
@@ -223,40 +225,12 @@ private slots:
         QVERIFY(log.endsWith("  \r\n10-00-00-000 00:00:00 Nbytes (1) 01 \r\n"));
     }
 
-    void openingRules_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QStringList>("a");
-        QTest::addColumn<QStringList>("b");
-        QTest::newRow("no marker") << QByteArray("x\r\ny\r\n") << QStringList{"x", "y"} << QStringList{};
-        QTest::newRow("marker on line 0") << QByteArray("/* B */\r\nx\r\n") << QStringList{"/* B */", "x"} << QStringList{};
-        QTest::newRow("two markers") << QByteArray("a\r\n/* B */\r\nb\r\n/* B */\r\nc\r\n")
-                                     << QStringList{"a", "/* B */", "b"} << QStringList{"b", "/* B */", "c"};
-        QTest::newRow("edited as UTF-8") << QString::fromUtf8("Старт.\n/* B */\nКонец\n").toUtf8()
-                                         << QStringList{QStringLiteral("Старт.")} << QStringList{QStringLiteral("Конец")};
-    }
-    void openingRules()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(QStringList, a);
-        QFETCH(QStringList, b);
-        auto &dialogs = ScriptedDialogs::install();
-        QTemporaryDir out;
-        const QString path = QDir(out.path()).filePath(QStringLiteral("f.txt"));
-        writeAll(path, file);
-        TfmMain w;
-        w.DropFile(path);
-        QCOMPARE(w.Memo1->lines(), a);
-        QCOMPARE(w.Memo2->lines(), b);
-        QVERIFY(dialogs.questions.isEmpty());
-    }
-
     void openingWhatIsNoFile()
     {
         auto &dialogs = ScriptedDialogs::install();
         TfmMain w;
         w.Memo1->setLines({QStringLiteral("keep")});
-        w.DropFile(folder_.path()); // a folder: nothing happens
+        w.dropFile(folder_.path()); // a folder: nothing happens
         QCOMPARE(w.Memo1->lines(), QStringList{QStringLiteral("keep")});
 
         // Unsaved lines are offered for saving before a menu open too.
@@ -281,10 +255,10 @@ private slots:
                                    QString(),
                                    QStringLiteral("END:  Конец заряда."),
                                    QStringLiteral("0:05:13    ADC=513    U=1,2346    T=24,6")};
-        QCOMPARE(ColumnValues(lines, QLatin1Char('C')), (QStringList{"512", "513"}));
-        QCOMPARE(ColumnValues(lines, QLatin1Char('U')), (QStringList{"1,2345", "1,2346"}));
-        QCOMPARE(ColumnValues(lines, QLatin1Char('T')), (QStringList{"24,5", "24,6"}));
-        QCOMPARE(TimeColumn(lines), (QStringList{"0:05:12", "", "END:", "0:05:13"}));
+        QCOMPARE(columnValues(lines, QLatin1Char('C')), (QStringList{"512", "513"}));
+        QCOMPARE(columnValues(lines, QLatin1Char('U')), (QStringList{"1,2345", "1,2346"}));
+        QCOMPARE(columnValues(lines, QLatin1Char('T')), (QStringList{"24,5", "24,6"}));
+        QCOMPARE(timeColumn(lines), (QStringList{"0:05:12", "", "END:", "0:05:13"}));
 
         TfmMain w;
         w.Memo2->setLines(lines);

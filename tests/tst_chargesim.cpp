@@ -1,8 +1,8 @@
 // The simulated charger: its packets, its curves, and its bytes arriving
 // through the real port.
 
-#include "CPort.h"
-#include "chargesim.h"
+#include "serial/CPort.h"
+#include "tools/chargesim/chargesim.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,11 +1,11 @@
-#include "TfmMain.h"
-#include "chart.h"
-#include "chartlines.h"
-#include "codepage.h"
-#include "localeformat.h"
-#include "programfolder.h"
-#include "scripteddialogs.h"
-#include "widgets.h"
+#include "app/TfmMain.h"
+#include "charts/engine/chart.h"
+#include "charts/chartlines.h"
+#include "platform/codepage.h"
+#include "platform/localeformat.h"
+#include "platform/programfolder.h"
+#include "tests/support/scripteddialogs.h"
+#include "app/widgets.h"
 
 #include <QCheckBox>
 #include <QPainter>
@@ -13,17 +13,14 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include "tests/support/testlocale.h"
+
 #include <QtTest>
 
 #include <cmath>
 
 namespace {
 
-void useLocale(const char *name)
-{
-    QLocale::setDefault(QLocale(QLatin1String(name)));
-    Fmt::refresh();
-}
 
 void fill(LogMemo *memo, const QStringList &lines)
 {
@@ -93,7 +90,7 @@ private slots:
     void lineParts()
     {
         QFETCH(QString, line);
-        const ChartLineParts p = ParseChartLine(line);
+        const ChartLineParts p = parseChartLine(line);
         QTEST(p.u, "u");
         QTEST(p.time, "time");
         QTEST(p.t, "t");
@@ -123,7 +120,7 @@ private slots:
         QVERIFY(dialogs.messages.isEmpty());
 
         w.BtnViewAT->setChecked(true);
-        w.Chart1->UndoZoom();
+        w.Chart1->undoZoom();
         w.ConstructChartGraf(w.Memo1);
         QCOMPARE(dialogs.messages, QStringList{QStringLiteral("Ошибка в построении графика!")});
         QCOMPARE(w.Series1.count(), 2); // what was plotted stays
@@ -157,7 +154,7 @@ private slots:
         QCOMPARE(w.Series4.count(), 0);
 
         w.BtnChartClear1->click();
-        for (ChartSeries *s : w.Chart1->SeriesList())
+        for (ChartSeries *s : w.Chart1->seriesList())
             QCOMPARE(s->count(), 0);
     }
 
@@ -216,13 +213,13 @@ private slots:
             a.append(20 + i % 5, QStringLiteral("0:%1").arg(i, 2, 10, QLatin1Char('0')), Qt::green);
             b.append(1.3, QStringLiteral("0:00"), Qt::blue); // all equal: no division by zero
         }
-        chart.AddSeries(&a);
-        chart.AddSeries(&b);
+        chart.addSeries(&a);
+        chart.addSeries(&b);
         for (bool view3D : {true, false}) {
             chart.setView3D(view3D);
             QImage img(chart.size(), QImage::Format_RGB32);
             QPainter p(&img);
-            chart.Draw(p, img.rect());
+            chart.draw(p, img.rect());
             p.end();
             QVERIFY(hasColour(img, QColor(0, 128, 0)));
             QVERIFY(hasColour(img, QColor(0, 0, 255)));
@@ -233,18 +230,18 @@ private slots:
                         int(std::lround(toPixel(y, a.point(10).value, plot.bottom(), plot.top()))));
         ChartSeries *hit = nullptr;
         int index = -1;
-        QVERIFY(chart.HitTest(at, &hit, &index));
+        QVERIFY(chart.hitTest(at, &hit, &index));
         QCOMPARE(hit, &a);
         QCOMPARE(index, 10);
-        QVERIFY(!chart.HitTest(QPoint(2, 2), &hit, &index));
+        QVERIFY(!chart.hitTest(QPoint(2, 2), &hit, &index));
 
         ChartSeries empty;
         TChart bare;
         bare.resize(200, 150);
-        bare.AddSeries(&empty);
+        bare.addSeries(&empty);
         QImage img(bare.size(), QImage::Format_RGB32);
         QPainter p(&img);
-        bare.Draw(p, img.rect()); // nothing to draw, nothing breaks
+        bare.draw(p, img.rect()); // nothing to draw, nothing breaks
     }
 
     // A day-long series is drawn through its per-column extremes.
@@ -291,7 +288,7 @@ private slots:
         QVERIFY(wmf.contains(toCp1251(QStringLiteral("Темп. А"))));
         QVERIFY(wmf.contains(toCp1251(QStringLiteral("Темп. В"))));
         QVERIFY(!wmf.contains(toCp1251(QStringLiteral("Канал В")))); // its curve is off
-        for (ChartSeries *s : w.Chart1->SeriesList())
+        for (ChartSeries *s : w.Chart1->seriesList())
             QVERIFY(!s->style.showInLegend);
 
         QProcess convert;

@@ -1,10 +1,10 @@
-#include "TfmMain.h"
-#include "UnitColor.h"
-#include "chart.h"
-#include "colours.h"
-#include "programfolder.h"
-#include "scripteddialogs.h"
-#include "widgets.h"
+#include "app/TfmMain.h"
+#include "charts/UnitColor.h"
+#include "charts/engine/chart.h"
+#include "charts/colours.h"
+#include "platform/programfolder.h"
+#include "tests/support/scripteddialogs.h"
+#include "app/widgets.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -64,7 +64,7 @@ private slots:
         w.FormColor->BtnWallColor->click();
         w.FormColor->BtnColorU->click();
         QCOMPARE(w.Chart1->LeftWallColor, QColor(1, 1, 1));
-        QCOMPARE(ColorLabelRicht, ColorValue(QColor(2, 2, 2)));
+        QCOMPARE(ColorLabelRicht, colorValue(QColor(2, 2, 2)));
 
         w.NGradientVisible->trigger(); // off
         QVERIFY(!w.Chart1->GradientVisible);

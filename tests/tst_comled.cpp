@@ -1,7 +1,7 @@
 // The link LED: its pictures, and that it follows the port it is given.
 
-#include "CPortCtl.h"
-#include "pty.h"
+#include "serial/CPortCtl.h"
+#include "tests/support/pty.h"
 
 #include <QPainter>
 #include <QtTest>

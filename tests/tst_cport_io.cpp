@@ -1,8 +1,8 @@
 // Bytes through the port on a real pseudo-terminal: received-characters
 // events on the GUI thread, reads, writes and the other line events.
 
-#include "CPort.h"
-#include "pty.h"
+#include "serial/CPort.h"
+#include "tests/support/pty.h"
 
 #include <QThread>
 #include <QtTest>

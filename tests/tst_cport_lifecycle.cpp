@@ -1,8 +1,8 @@
 // Opening and closing the port on a real pseudo-terminal: the sequences and
 // their events, the failures and their messages, the unplugged device.
 
-#include "CPort.h"
-#include "pty.h"
+#include "serial/CPort.h"
+#include "tests/support/pty.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -254,11 +254,11 @@ private slots:
     {
         Pty pty;
         TComPort port;
-        port.BeginLoading();
+        port.beginLoading();
         port.setPort(pty.slavePath());
         port.setConnected(true);
         QVERIFY(port.Connected()); // only the flag while loading
-        port.EndLoading();
+        port.endLoading();
         QVERIFY(port.Connected());
         const char x = 'x';
         port.Write(&x, 1); // really open

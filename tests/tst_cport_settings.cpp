@@ -1,9 +1,9 @@
 // Line settings reach the device: read back from the pseudo-terminal's
 // termios after each change.
 
-#include "CPort.h"
-#include "ComDevice.h"
-#include "pty.h"
+#include "serial/CPort.h"
+#include "serial/ComDevice.h"
+#include "tests/support/pty.h"
 
 #include <QtTest>
 
@@ -54,27 +54,6 @@ class TestCPortSettings : public QObject
     Q_OBJECT
 
 private slots:
-    void constructorValues()
-    {
-        TComPort p;
-        QCOMPARE(p.Port(), QStringLiteral("COM1"));
-        QCOMPARE(p.BaudRate(), br9600);
-        QCOMPARE(p.CustomBaudRate(), 9600);
-        QCOMPARE(p.StopBits(), sbOneStopBit);
-        QCOMPARE(p.DataBits(), dbEight);
-        QCOMPARE(p.Parity().Bits(), prNone);
-        QCOMPARE(p.Events(), AllComEvents);
-        QCOMPARE(p.SyncMethod(), smThreadSync);
-        QCOMPARE(p.Buffer().InputSize(), 1024);
-        QCOMPARE(p.Timeouts().ReadInterval(), -1);
-        QCOMPARE(p.Timeouts().WriteTotalMultiplier(), 100);
-        QCOMPARE(p.Timeouts().WriteTotalConstant(), 1000);
-        QCOMPARE(p.FlowControl().XonChar(), char(17));
-        QCOMPARE(p.FlowControl().XoffChar(), char(19));
-        QCOMPARE(p.FlowControl().FlowControl(), fcNone);
-        QVERIFY(!p.Connected());
-    }
-
     // The program's stored settings: 38400 8N1, no flow control, raw.
     void storedSettingsGiveARawLine()
     {

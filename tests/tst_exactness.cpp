@@ -2,15 +2,15 @@
 // the close question after lines just came, the settings of an installed
 // program, window titles, and the names of controls that show a picture.
 
-#include "TfmMain.h"
-#include "auxwindows.h"
-#include "chart.h"
-#include "clock.h"
-#include "localeformat.h"
-#include "programfolder.h"
-#include "scripteddialogs.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "app/TfmMain.h"
+#include "app/auxwindows.h"
+#include "charts/engine/chart.h"
+#include "platform/clock.h"
+#include "platform/localeformat.h"
+#include "platform/programfolder.h"
+#include "tests/support/scripteddialogs.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTabWidget>
 #include <QToolButton>
+#include "tests/support/testlocale.h"
+
 #include <QtTest>
 
 #include <fcntl.h>
@@ -76,9 +78,8 @@ private slots:
 
     void init()
     {
-        QLocale::setDefault(QLocale(QStringLiteral("ru_RU")));
-        Fmt::refresh();
-        ResetLinkState();
+        useLocale(QStringLiteral("ru_RU"));
+        resetLinkState();
         now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0));
     }
 

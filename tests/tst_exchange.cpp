@@ -1,30 +1,27 @@
-#include "CPort.h"
-#include "TfmMain.h"
-#include "chargesim.h"
-#include "frames.h"
-#include "localeformat.h"
-#include "params.h"
-#include "programfolder.h"
-#include "scripteddialogs.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "serial/CPort.h"
+#include "app/TfmMain.h"
+#include "tools/chargesim/chargesim.h"
+#include "link/frames.h"
+#include "platform/localeformat.h"
+#include "app/params.h"
+#include "platform/programfolder.h"
+#include "tests/support/scripteddialogs.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include "tests/support/testlocale.h"
+
 #include <QtTest>
 
 using chargesim::Fault;
 
 namespace {
 
-void useLocale(const QString &name)
-{
-    QLocale::setDefault(QLocale(name));
-    Fmt::refresh();
-}
 
 QByteArray sent()
 {
@@ -66,7 +63,7 @@ private slots:
     void init()
     {
         useLocale(QStringLiteral("ru_RU"));
-        ResetLinkState();
+        resetLinkState();
         WritePending = false;
     }
 
@@ -111,7 +108,7 @@ private slots:
         QFETCH(bool, zero);
         QFETCH(bool, limited);
         useLocale(locale);
-        const CurrentCheck c = CheckCurrent(milliamps, r, quint16(step), bits);
+        const CurrentCheck c = checkCurrent(milliamps, r, quint16(step), bits);
         QCOMPARE(c.text, text);
         QCOMPARE(c.zero, zero);
         QCOMPARE(c.limited, limited);
@@ -138,29 +135,29 @@ private slots:
     void frames()
     {
         TfmMain w; // its defaults are the example's values
-        const ParameterBlock block = w.ParametersFromFields();
-        BuildCommand(CmdWrite, &block);
+        const ParameterBlock block = w.parametersFromFields();
+        buildCommand(CmdWrite, &block);
         QCOMPARE(sent(), QByteArray("17 10 CC 00 14 1E 02 66 00 0A 0A 01 28 0A 71"));
-        QCOMPARE(DecodeBlock(TxBlock + 2), block);
-        BuildCommand(CmdRead);
+        QCOMPARE(decodeBlock(TxBlock + 2), block);
+        buildCommand(CmdRead);
         QCOMPARE(sent(), QByteArray("17 20 00 00 00 00 00 00 00 00 00 00 00 00 71"));
-        BuildCommand(CmdTemperatures);
+        buildCommand(CmdTemperatures);
         QCOMPARE(sent(), QByteArray("17 31 00 00 00 00 00 00 00 00 00 00 00 00 71"));
-        BuildCommand(CmdReset);
+        buildCommand(CmdReset);
         QCOMPARE(sent(), QByteArray("17 01 00 00 00 00 00 00 00 00 00 00 00 00 71"));
-        QCOMPARE(ToMilliamps(204, 51, 250), 1001);
-        QCOMPARE(ToMilliamps(10, 51, 250), 50);
-        QCOMPARE(ToMilliamps(102, 51, 250), 501);
+        QCOMPARE(toMilliamps(204, 51, 250), 1001);
+        QCOMPARE(toMilliamps(10, 51, 250), 50);
+        QCOMPARE(toMilliamps(102, 51, 250), 501);
 
         // The checksum always counts; the echo only after a write.
         QByteArray reply = QByteArray::fromHex("010203040506070809000A0B") + QByteArray::fromHex("420000");
         const auto *r = reinterpret_cast<const quint8 *>(reply.constData());
-        QVERIFY(ReplyIsGood(r, false));
-        QVERIFY(!ReplyIsGood(r, true));
+        QVERIFY(replyIsGood(r, false));
+        QVERIFY(!replyIsGood(r, true));
         std::memcpy(TxBlock + 2, r, BlockSize);
-        QVERIFY(ReplyIsGood(r, true));
+        QVERIFY(replyIsGood(r, true));
         reply[12] = 0x43;
-        QVERIFY(!ReplyIsGood(reinterpret_cast<const quint8 *>(reply.constData()), false));
+        QVERIFY(!replyIsGood(reinterpret_cast<const quint8 *>(reply.constData()), false));
     }
 
     // Writing opens the closed port first, and the charger keeps what it got.

@@ -1,17 +1,14 @@
-#include "inifile.h"
-#include "localeformat.h"
+#include "platform/inifile.h"
+#include "platform/localeformat.h"
 
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
+#include "tests/support/testlocale.h"
+
 #include <QtTest>
 
 namespace {
-void useLocale(const char *name)
-{
-    QLocale::setDefault(QLocale(QLatin1String(name)));
-    Fmt::refresh();
-}
 
 double at(int h, int m, int s, int ms = 0)
 {

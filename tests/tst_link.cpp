@@ -1,13 +1,14 @@
-#include "CPort.h"
-#include "TfmMain.h"
-#include "chargesim.h"
-#include "clock.h"
-#include "localeformat.h"
-#include "programfolder.h"
-#include "pty.h"
-#include "scripteddialogs.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "serial/CPort.h"
+#include "app/TfmMain.h"
+#include "tools/chargesim/chargesim.h"
+#include "platform/clock.h"
+#include "platform/localeformat.h"
+#include "platform/programfolder.h"
+#include "tests/support/pty.h"
+#include "tests/support/scripteddialogs.h"
+#include "tests/support/testlocale.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -28,12 +29,6 @@ double at(int h, int m, int s, int ms = 0)
     return (((h * 60 + m) * 60 + s) * 1000 + ms) / 86400000.0;
 }
 
-void useLocale(const QString &name)
-{
-    QLocale::setDefault(QLocale(name));
-    Fmt::refresh();
-}
-
 // The window with its block replies recorded, since no request of the
 // program raises read mode yet.
 class Window : public TfmMain
@@ -48,15 +43,7 @@ public:
 
 void feed(TfmMain &w, const QByteArray &bytes)
 {
-    ReceiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData()), int(bytes.size()));
-}
-
-QStringList lines(const char *const *texts)
-{
-    QStringList out;
-    for (; *texts; ++texts)
-        out << QString::fromUtf8(*texts);
-    return out;
+    receiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData()), int(bytes.size()));
 }
 
 } // namespace
@@ -78,7 +65,7 @@ private slots:
     void init()
     {
         useLocale(QStringLiteral("ru_RU"));
-        ResetLinkState();
+        resetLinkState();
         now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 12, 7, 89));
         StartTime = at(10, 0, 0);
         QFile::remove(QDir(folder_.path()).filePath(QStringLiteral("zlt.ini")));
@@ -86,258 +73,39 @@ private slots:
 
     void cleanup() { Dialogs::install(nullptr); }
 
-    // Every kind of packet gives exactly its lines, in either locale.
-    void decodedLines_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QByteArray>("packet");
-        QTest::addColumn<QStringList>("memo1");
-        QTest::addColumn<QStringList>("memo2");
-        const char *none[] = {nullptr};
-        struct Row { const char *name, *locale, *hex; const char *a[4] = {}; const char *b[4] = {}; };
-        const Row rows[] = {
-            {"sample A ru", "ru_RU", "0101900 0FA", {"00:12:07    ADC=400    U=1,0000    T=25,0;"}, {}},
-            {"sample A en", "en_US", "010190 00FD", {"0:12:07    ADC=400    U=1.0000    T=25.3;"}, {}},
-            {"sample B negative", "ru_RU", "020000FF9C", {}, {"00:12:07    ADC=0    U=0,0000    T=-10,0;"}},
-            {"end, no flags", "ru_RU", "0400000000", {}, {"END: "}},
-            {"end of charge", "ru_RU", "0380000000", {"END:  Конец заряда."}, {}},
-            {"errors 1 and 2", "ru_RU", "0303FF0000",
-             {"END:  Ошибка 1. Превышено максимальное время заряда. Ошибка 2. Большая температура / большой рост температуры."}, {}},
-            {"internal R ru", "ru_RU", "0502300208", {"Внутреннее R аккумулятора = 0,300"}, {}},
-            {"internal R en, negative", "en_US", "0602080230", {}, {"Внутреннее R аккумулятора = -0.279"}},
-            {"NiCd with trickle", "ru_RU", "0700CC6000",
-             {"Старт.", "NiСd аккумулятор. Ток = 1000 mA.", "Включен режим дозаряда."}, {}},
-            {"NiCd time-only stop", "ru_RU", "0800CCE000",
-             {}, {"Старт.", "NiСd аккумулятор. Ток = 1000 mA.", "Останов только по времени и ошибкам."}},
-            {"NiMH ignores 80", "ru_RU", "0700CCC000",
-             {"Старт.", "NiMh аккумулятор. Ток = 1000 mA.", "Включен режим дозаряда."}},
-            {"discharge", "ru_RU", "0A00660000",
-             {}, {"Разряд.", "Параметры заряда:", "NiMh аккумулятор. Ток = 500 mA."}},
-            {"unrecognised", "ru_RU", "0B01020304",
-             {"00:12:07;   0x0B 0x01 0x02 0x03 0x04"}, {"00:12:07;   0x0B 0x01 0x02 0x03 0x04"}},
-        };
-        for (const Row &r : rows)
-            QTest::newRow(r.name) << QString::fromLatin1(r.locale)
-                                  << QByteArray::fromHex(QByteArray(r.hex).replace(' ', ""))
-                                  << lines(r.a[0] ? r.a : none) << lines(r.b[0] ? r.b : none);
-    }
-    void decodedLines()
-    {
-        QFETCH(QString, locale);
-        QFETCH(QByteArray, packet);
-        QFETCH(QStringList, memo1);
-        QFETCH(QStringList, memo2);
-        useLocale(locale);
-        Window w;
-        feed(w, packet);
-        QCOMPARE(w.Memo1->lines(), memo1);
-        QCOMPARE(w.Memo2->lines(), memo2);
-        QVERIFY(w.statusPanelText(1).isEmpty());
-    }
-
-    void headersSeparateBlocks()
+    // A measurement's points take the colour of their curve's colour label.
+    void pointsTakeTheLabelsColour()
     {
         Window w;
-        feed(w, QByteArray::fromHex("0380000000"));
-        feed(w, QByteArray::fromHex("0900CC2000"));
-        QCOMPARE(w.Memo1->lines(), QStringList({QStringLiteral("END:  Конец заряда."), QString(),
-                                                QStringLiteral("Разряд."), QStringLiteral("Параметры заряда:"),
-                                                QStringLiteral("NiСd аккумулятор. Ток = 1000 mA.")}));
-    }
-
-    // A measurement feeds the curves whose view buttons are down, with the
-    // full-precision value, the "h:nn" label and the colour label's colour.
-    void chartPointsFollowViewButtons()
-    {
-        Window w;
-        w.BtnViewA->setChecked(false);
         setFontColor(w.LabelColor_AT, QColor(1, 2, 3));
         feed(w, QByteArray::fromHex("01019100FD"));
-        QCOMPARE(w.Series1.count(), 0);
-        QCOMPARE(w.Series2.count(), 1);
-        QCOMPARE(w.Series2.point(0).value, 25.3);
-        QCOMPARE(w.Series2.point(0).label, QStringLiteral("0:12"));
         QCOMPARE(QColor(w.Series2.point(0).colour), QColor(1, 2, 3));
-        QCOMPARE(w.Memo1->lineCount(), 1);
-        feed(w, QByteArray::fromHex("0200010000"));
-        QCOMPARE(w.Series3.point(0).value, 250 / 100000.0); // not the rounded 0.0025 text
-        QCOMPARE(w.Series4.count(), 1);
+        QCOMPARE(QColor(w.Series1.point(0).colour), fontColor(w.LabelColor_AU));
+        QCOMPARE(w.Memo1->lines(), QStringList{QStringLiteral("00:12:07    ADC=401    U=1,0025    T=25,3;")});
     }
 
-    void sensorReadings()
+    // The sensor readings reach the settings page's labels while it is shown.
+    void sensorLabels()
     {
         Window w;
-        const QByteArray reading = QByteArray::fromHex("3000FDFF9C");
-        feed(w, reading); // settings page not shown
-        QCOMPARE(w.LbTemperaturaA->text(), QStringLiteral("Т канал А"));
         w.PageControl1->setCurrentWidget(w.TabSetup);
         w.LabStatus->setText(QStringLiteral("Ошибка!"));
-        feed(w, reading);
+        feed(w, QByteArray::fromHex("3000FDFF9C"));
         QCOMPARE(w.LbTemperaturaA->text(), QStringLiteral("1д - 25,3"));
         QCOMPARE(w.LbTemperaturaB->text(), QStringLiteral("2д - -10,0"));
         QVERIFY(w.LabStatus->text().isEmpty());
-        QCOMPARE(w.Series2.count(), 0);
-
-        // Together with a measurement: no labels, but the points when charting.
-        w.CheckBoxConstruktorGraf->setEnabled(true);
-        w.CheckBoxConstruktorGraf->setChecked(true);
-        w.LbTemperaturaA->clear();
-        feed(w, QByteArray::fromHex("3000C80064") + QByteArray::fromHex("0101900 0FA"));
-        QVERIFY(w.LbTemperaturaA->text().isEmpty());
-        QCOMPARE(w.Series2.count(), 2);
-        QCOMPARE(w.Series2.point(0).value, 20.0);
-        QCOMPARE(w.Series4.point(0).value, 10.0);
-        QCOMPARE(w.Memo1->lineCount(), 1);
-        QCOMPARE(w.Memo2->lineCount(), 0);
     }
 
-    // The dump covers every held byte and repeats for each unknown packet.
-    void unrecognisedPacketsDumpTheWholeCall()
+    void counterLabels()
     {
         Window w;
-        feed(w, QByteArray::fromHex("0B00000000" "0101900 0FA" "FF00000000"));
-        const QString dump = QStringLiteral("00:12:07;   0x0B 0x00 0x00 0x00 0x00 0x01 0x01 0x90 0x00 0xFA"
-                                            " 0xFF 0x00 0x00 0x00 0x00");
-        QCOMPARE(w.Memo1->lines(), QStringList({dump, QStringLiteral("00:12:07    ADC=400    U=1,0000    T=25,0;"), dump}));
-        QCOMPARE(w.Memo2->lines(), QStringList({dump, dump}));
-    }
-
-    // No loaded voltage: the chunk stops there with the status-bar error.
-    void zeroLoadStopsTheChunk()
-    {
-        Window w;
-        feed(w, QByteArray::fromHex("0101900 0FA" "0500640000" "0201900 0FA"));
-        QCOMPARE(w.Memo1->lineCount(), 1);
-        QCOMPARE(w.Memo2->lineCount(), 0);
-        QCOMPARE(w.statusPanelText(1), QStringLiteral("ошибка в принимаемых данных - 00:12:07"));
-        feed(w, QByteArray::fromHex("0201900 0FA"));
-        QCOMPARE(w.Memo2->lineCount(), 1);
-    }
-
-    void framingAcrossEvents()
-    {
-        Window w;
-        const QByteArray a = QByteArray::fromHex("0101900 0FA"), b = QByteArray::fromHex("0201900 0FA");
-        feed(w, a.left(2));
-        QCOMPARE(w.Memo1->lineCount(), 0);
-        feed(w, a.mid(2));
-        QCOMPARE(w.Memo1->lineCount(), 1);
-        feed(w, b + a);
-        QCOMPARE(w.Memo1->lineCount(), 2);
-        QCOMPARE(w.Memo2->lineCount(), 1);
-
-        // Silence with nothing held leaves the status bar alone.
-        w.TimerResetReceiverTimer();
-        QVERIFY(w.statusPanelText(1).isEmpty());
-        feed(w, a.left(2));
-        now_ = now_.addSecs(1);
-        w.TimerResetReceiverTimer();
-        QCOMPARE(w.statusPanelText(1), QStringLiteral("ошибка в принимаемых данных - 00:12:08"));
-        feed(w, a.mid(2));
-        QCOMPARE(RecvCount, 3);
-        QCOMPARE(w.Memo1->lineCount(), 2);
-        QCOMPARE(RecvTotal, 20);
-        QCOMPARE(w.lbRecv->text(), QStringLiteral("Прин. 20"));
+        feed(w, QByteArray::fromHex("0101"));
+        QCOMPARE(w.lbRecv->text(), QStringLiteral("Прин. 2"));
         w.lbRecvDblClick();
         QCOMPARE(w.lbRecv->text(), QStringLiteral("Принято"));
-        feed(w, a.left(1));
-        QCOMPARE(w.lbRecv->text(), QStringLiteral("Прин. 1"));
-    }
-
-    void readModeHoldsTheReply()
-    {
-        Window w;
-        const QByteArray block = QByteArray::fromHex("0101900 0FA").repeated(4);
-        ReadMode = true;
-        feed(w, block.left(5));
-        feed(w, block.mid(5, 5));
-        QCOMPARE(RecvCount, 10);
-        feed(w, block.mid(10, 5));
-        QCOMPARE(w.replies, QList<QByteArray>{block.left(15)});
-        QVERIFY(!ReadMode);
-        QCOMPARE(RecvCount, 0);
-
-        ReadMode = true;
-        feed(w, block.left(12));
-        feed(w, block.mid(12, 8));
-        QCOMPARE(w.replies.last(), block);
-        QCOMPARE(w.Memo1->lineCount(), 0);
-
-        // A reply after a silence tick is three ordinary packets.
-        ReadMode = true;
-        feed(w, block.left(5));
+        QCOMPARE(RecvTotal, 0);
         w.TimerResetReceiverTimer();
-        QVERIFY(!ReadMode);
-        feed(w, block.left(15));
-        QCOMPARE(w.Memo1->lineCount(), 3);
-    }
-
-    void linkLogEntry()
-    {
-        Window w;
-        LogEnabled = true;
-        feed(w, QByteArray::fromHex("010064 00FA"));
-        QCOMPARE(LogText, LogLegend() + QStringLiteral("  \r\n10-12-07-089 00:12:07 Nbytes (5) 01 00 64 00 FA "
-                                                       " DataReceive N5-5 :01 00 64 00 FA "));
-        feed(w, QByteArray::fromHex("01"));
-        QVERIFY(LogText.endsWith(QStringLiteral("  \r\n10-12-07-089 00:12:07 Nbytes (1) 01 ")));
-    }
-
-    // Reads never overflow the receive buffer and end on packet boundaries
-    // while more bytes wait; held bytes that can never be whole are dropped.
-    void chunkSizes_data()
-    {
-        QTest::addColumn<int>("held");
-        QTest::addColumn<int>("waiting");
-        QTest::addColumn<int>("chunk");
-        QTest::addColumn<bool>("dropped");
-        QTest::newRow("small") << 0 << 10 << 10 << false;
-        QTest::newRow("burst") << 0 << 300 << 255 << false;
-        QTest::newRow("burst after a partial") << 4 << 300 << 251 << false;
-        QTest::newRow("fits exactly") << 1 << 256 << 256 << false;
-        QTest::newRow("one byte completes") << 254 << 10 << 1 << false;
-        QTest::newRow("no room for a packet") << 256 << 10 << 10 << true;
-        QTest::newRow("buffer full") << 257 << 1 << 1 << true;
-    }
-    void chunkSizes()
-    {
-        QFETCH(int, held);
-        QFETCH(int, waiting);
-        QFETCH(int, chunk);
-        QFETCH(bool, dropped);
-        Window w;
-        RecvCount = held;
-        ReadMode = true;
-        QCOMPARE(NextChunkSize(w, waiting), chunk);
-        QCOMPARE(w.statusPanelText(1).isEmpty(), !dropped);
-        QCOMPARE(ReadMode, !dropped);
-        QCOMPARE(RecvCount, dropped ? 0 : held);
-    }
-
-    // Random bytes at any chunking: nothing outside the buffers, every byte
-    // counted (the sanitizers watch the memory).
-    void randomStream()
-    {
-        Window w;
-        LogEnabled = true;
-        QRandomGenerator rng(7);
-        int total = 0;
-        for (int event = 0; event < 3000; ++event) {
-            QByteArray bytes(int(rng.bounded(1, 400)), Qt::Uninitialized);
-            for (char &c : bytes)
-                c = char(rng.bounded(256));
-            for (qsizetype done = 0; done < bytes.size();) {
-                const int n = NextChunkSize(w, int(bytes.size() - done));
-                ReceiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData() + done), n);
-                done += n;
-                QVERIFY(RecvCount >= 0 && RecvCount <= RecvBufferSize);
-            }
-            total += int(bytes.size());
-            if (event % 100 == 0)
-                w.TimerResetReceiverTimer();
-        }
-        QCOMPARE(RecvTotal, total);
-        QVERIFY(w.Memo1->lineCount() > 0);
+        QCOMPARE(w.statusPanelText(1), QStringLiteral("ошибка в принимаемых данных - 00:12:07"));
     }
 
     // A burst larger than one read arrives through the real port and is

@@ -2,19 +2,21 @@
 // it: pieces of every size at a 1 ms pace. Every packet must become its line
 // and its points, whatever the piece size and however busy the machine is.
 
-#include "CPort.h"
-#include "TfmMain.h"
-#include "chargesim.h"
-#include "clock.h"
-#include "localeformat.h"
-#include "programfolder.h"
-#include "pty.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "serial/CPort.h"
+#include "app/TfmMain.h"
+#include "tools/chargesim/chargesim.h"
+#include "platform/clock.h"
+#include "platform/localeformat.h"
+#include "platform/programfolder.h"
+#include "tests/support/pty.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include "tests/support/testlocale.h"
+
 #include <QtTest>
 
 #include <atomic>
@@ -90,7 +92,7 @@ class TestLinkStress : public QObject
     // its line, in order, with its two points, and no dump appears.
     void runOnce(int piece, const char *what)
     {
-        ResetLinkState();
+        resetLinkState();
         TfmMain w;
         Pty line;
         w.ComPort1->setPort(line.slavePath());
@@ -133,8 +135,7 @@ private slots:
     void initTestCase()
     {
         setProgramFolder(folder_.path());
-        QLocale::setDefault(QLocale(QStringLiteral("ru_RU")));
-        Fmt::refresh();
+        useLocale(QStringLiteral("ru_RU"));
     }
 
     void everyPieceSize_data()
@@ -155,7 +156,7 @@ private slots:
     // packets, and the logs go on with measurement lines.
     void strayBytesInACharge()
     {
-        ResetLinkState();
+        resetLinkState();
         chargesim::Simulator sim({.link = {}, .intervalMs = 10, .fault = chargesim::Fault::StrayByte,
                                   .strayEvery = 20});
         sim.start();

@@ -1,6 +1,6 @@
-#include "clock.h"
-#include "errorreport.h"
-#include "scripteddialogs.h"
+#include "platform/clock.h"
+#include "platform/errorreport.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QPushButton>
 #include <QtTest>

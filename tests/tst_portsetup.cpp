@@ -1,8 +1,8 @@
-#include "CPort.h"
-#include "CPortSetup.h"
-#include "TfmMain.h"
-#include "messages.h"
-#include "programfolder.h"
+#include "serial/CPort.h"
+#include "serial/CPortSetup.h"
+#include "app/TfmMain.h"
+#include "platform/messages.h"
+#include "platform/programfolder.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -89,24 +89,24 @@ private slots:
     void textForms()
     {
         for (int i = 0; i <= br256000; ++i)
-            QCOMPARE(StrToBaudRate(BaudRateToStr(TBaudRate(i))), TBaudRate(i));
-        QCOMPARE(StrToBaudRate(QStringLiteral("12345")), br9600);
-        QCOMPARE(StrToParity(QStringLiteral("eVeN")), prEven);
-        QCOMPARE(StrToFlowControl(QStringLiteral("?")), fcCustom);
-        QCOMPARE(StrToRTSFlow(QStringLiteral("toggle")), rtsToggle);
-        QCOMPARE(StrToDTRFlow(QStringLiteral("x")), dtrDisable);
-        QCOMPARE(StrToStopBits(QStringLiteral("1.5")), sbOne5StopBits);
-        QCOMPARE(StrToBool(QStringLiteral("yes")), true);
-        QCOMPARE(StrToBool(QStringLiteral("1")), false);
-        QCOMPARE(CharToStr(17), QStringLiteral("#17"));
-        QCOMPARE(CharToStr(' '), QStringLiteral("#32"));
-        QCOMPARE(CharToStr('A'), QStringLiteral("A"));
-        QCOMPARE(CharToStr(char(200)), QStringLiteral("#200"));
-        QCOMPARE(StrToChar(QStringLiteral("#19")), char(19));
-        QCOMPARE(StrToChar(QString()), char(0));
-        QCOMPARE(StrToChar(QStringLiteral("#")), '#');
-        QCOMPARE(StrToChar(QStringLiteral("xy")), 'x');
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, StrToChar(QStringLiteral("#x")));
+            QCOMPARE(strToBaudRate(baudRateToStr(TBaudRate(i))), TBaudRate(i));
+        QCOMPARE(strToBaudRate(QStringLiteral("12345")), br9600);
+        QCOMPARE(strToParity(QStringLiteral("eVeN")), prEven);
+        QCOMPARE(strToFlowControl(QStringLiteral("?")), fcCustom);
+        QCOMPARE(strToRtsFlow(QStringLiteral("toggle")), rtsToggle);
+        QCOMPARE(strToDtrFlow(QStringLiteral("x")), dtrDisable);
+        QCOMPARE(strToStopBits(QStringLiteral("1.5")), sbOne5StopBits);
+        QCOMPARE(strToBool(QStringLiteral("yes")), true);
+        QCOMPARE(strToBool(QStringLiteral("1")), false);
+        QCOMPARE(charToStr(17), QStringLiteral("#17"));
+        QCOMPARE(charToStr(' '), QStringLiteral("#32"));
+        QCOMPARE(charToStr('A'), QStringLiteral("A"));
+        QCOMPARE(charToStr(char(200)), QStringLiteral("#200"));
+        QCOMPARE(strToChar(QStringLiteral("#19")), char(19));
+        QCOMPARE(strToChar(QString()), char(0));
+        QCOMPARE(strToChar(QStringLiteral("#")), '#');
+        QCOMPARE(strToChar(QStringLiteral("xy")), 'x');
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, strToChar(QStringLiteral("#x")));
     }
 
     // Every group goes out and comes back in order; a custom rate carries
@@ -216,7 +216,7 @@ private slots:
         qputenv("LANG", "ru_RU.UTF-8");
         QCOMPARE(Messages::language(), QStringLiteral("ru_RU"));
         setProgramFolder(folder);
-        TranslatePortTexts();
+        translatePortTexts();
         QCOMPARE(QString::fromStdString(EComPort(1, 2).what()),
                  QStringLiteral("Не удается открыть последовательный порт (код ошибки системы: 2)"));
         QCOMPARE(QString::fromStdString(EComPort(16).what()), QStringLiteral("Не удалось сохранить настройки"));

@@ -2,12 +2,14 @@
 // on the line, or a burst of noise, costs the packets it touches and a few
 // more, never the rest of the charge; a stream in step is never moved.
 
-#include "clock.h"
-#include "localeformat.h"
-#include "recordingview.h"
-#include "statistika.h"
+#include "platform/clock.h"
+#include "platform/localeformat.h"
+#include "tests/support/recordingview.h"
+#include "link/statistika.h"
 
 #include <QRandomGenerator>
+#include "tests/support/testlocale.h"
+
 #include <QtTest>
 
 namespace {
@@ -55,7 +57,7 @@ QStringList expectedLines(const QList<Sample> &list, quint8 code)
     QStringList out;
     for (const Sample &s : list)
         if (s.code == code)
-            out << SampleLineText(ChargeTimeText(), s.adc, s.adc * 250 / 100000.0, s.tenths);
+            out << sampleLineText(chargeTimeText(), s.adc, s.adc * 250 / 100000.0, s.tenths);
     return out;
 }
 
@@ -66,8 +68,8 @@ void deliver(RecordingView &view, const QByteArray &bytes, quint32 seed)
     for (qsizetype at = 0; at < bytes.size();) {
         const int event = std::min(int(rng.bounded(1, 8)), int(bytes.size() - at));
         for (int done = 0; done < event;) {
-            const int n = NextChunkSize(view, event - done);
-            ReceiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + at + done), n);
+            const int n = nextChunkSize(view, event - done);
+            receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + at + done), n);
             done += n;
         }
         at += event;
@@ -83,10 +85,9 @@ class TestStep : public QObject
 private slots:
     void init()
     {
-        QLocale::setDefault(QLocale(QStringLiteral("ru_RU")));
-        Fmt::refresh();
+        useLocale(QStringLiteral("ru_RU"));
         Clock::setSource([] { return QDateTime(QDate(2026, 12, 6), QTime(10, 0, 5)); });
-        ResetLinkState();
+        resetLinkState();
         StartTime = 10.0 / 24;
         AdcStep = 250;
     }
@@ -211,8 +212,8 @@ private slots:
         for (qsizetype at = 0, k = 0; at < bytes.size(); ++k) {
             const int event = std::min(k % 2 ? 70 : 77, int(bytes.size() - at));
             for (int done = 0; done < event;) {
-                const int n = NextChunkSize(view, event - done);
-                ReceiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + at + done), n);
+                const int n = nextChunkSize(view, event - done);
+                receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + at + done), n);
                 done += n;
             }
             at += event;

@@ -1,4 +1,4 @@
-#include "axis.h"
+#include "charts/engine/axis.h"
 
 #include <cmath>
 

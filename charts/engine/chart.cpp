@@ -1,7 +1,7 @@
-#include "chart.h"
+#include "charts/engine/chart.h"
 
-#include "localeformat.h"
-#include "wmfpaint.h"
+#include "platform/localeformat.h"
+#include "platform/wmfpaint.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -55,7 +55,7 @@ TChart::TChart(QWidget *parent) : QWidget(parent)
     });
 }
 
-void TChart::AddSeries(ChartSeries *series)
+void TChart::addSeries(ChartSeries *series)
 {
     series_.push_back(series);
     update();
@@ -102,7 +102,7 @@ AxisRange TChart::rangeOf(const Axis &axis) const
     return axis.range;
 }
 
-void TChart::UndoZoom()
+void TChart::undoZoom()
 {
     zoomAnimation_.stop();
     for (Axis *a : {&LeftAxis, &RightAxis, &BottomAxis, &TopAxis})
@@ -111,7 +111,7 @@ void TChart::UndoZoom()
     update();
 }
 
-void TChart::ZoomPercent(double percent)
+void TChart::zoomPercent(double percent)
 {
     zoomAnimation_.stop();
     for (Axis *a : {&LeftAxis, &RightAxis, &BottomAxis, &TopAxis}) {
@@ -121,7 +121,7 @@ void TChart::ZoomPercent(double percent)
     update();
 }
 
-void TChart::ZoomRect(const QRectF &px)
+void TChart::zoomRect(const QRectF &px)
 {
     const QRectF plot = plotRect(size());
     const AxisRange x = rangeOf(BottomAxis), l = rangeOf(LeftAxis), r = rangeOf(RightAxis);
@@ -269,7 +269,7 @@ QPolygonF TChart::seriesPolyline(const ChartSeries &s, AxisRange x, AxisRange y,
     return out;
 }
 
-void TChart::Draw(QPainter &p, const QRect &rect) const
+void TChart::draw(QPainter &p, const QRect &rect) const
 {
     const QFontMetricsF leftFm(LeftAxis.labelFont, p.device()), rightFm(RightAxis.labelFont, p.device()),
         bottomFm(BottomAxis.labelFont, p.device());
@@ -414,17 +414,17 @@ void TChart::Draw(QPainter &p, const QRect &rect) const
     p.restore();
 }
 
-void TChart::SaveToMetafile(const QString &path) const
+void TChart::saveToMetafile(const QString &path) const
 {
     WmfDevice device(size());
     {
         QPainter p(&device);
-        Draw(p, QRect(QPoint(0, 0), size()));
+        draw(p, QRect(QPoint(0, 0), size()));
     }
     device.save(path);
 }
 
-bool TChart::HitTest(const QPoint &pos, ChartSeries **series, int *index) const
+bool TChart::hitTest(const QPoint &pos, ChartSeries **series, int *index) const
 {
     const QRectF plot = plotRect(size());
     if (!plot.adjusted(-HitDistance, -HitDistance, HitDistance, HitDistance).contains(pos))
@@ -474,7 +474,7 @@ bool TChart::HitTest(const QPoint &pos, ChartSeries **series, int *index) const
 void TChart::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    Draw(p, rect());
+    draw(p, rect());
     if (dragging_) {
         p.setPen(QPen(Qt::black, 1, Qt::DashLine));
         p.setBrush(Qt::NoBrush);
@@ -495,7 +495,7 @@ void TChart::mouseMoveEvent(QMouseEvent *event)
     if (!dragging_) {
         ChartSeries *s = nullptr;
         int i = -1;
-        const bool over = HitTest(event->position().toPoint(), &s, &i) && s->style.crossCursor;
+        const bool over = hitTest(event->position().toPoint(), &s, &i) && s->style.crossCursor;
         if (over)
             setCursor(Qt::CrossCursor);
         else
@@ -517,13 +517,13 @@ void TChart::mouseReleaseEvent(QMouseEvent *event)
     if (moved.manhattanLength() < 4) {
         ChartSeries *s = nullptr;
         int i = -1;
-        if (OnClickSeries && HitTest(dragFrom_, &s, &i))
+        if (OnClickSeries && hitTest(dragFrom_, &s, &i))
             OnClickSeries(s, i);
     } else if (moved.x() > 0 && moved.y() > 0) {
-        ZoomRect(QRectF(dragFrom_, dragTo_));
+        zoomRect(QRectF(dragFrom_, dragTo_));
     } else {
         // Dragging up or to the left takes the zoom back, as such charts do.
-        UndoZoom();
+        undoZoom();
     }
 }
 

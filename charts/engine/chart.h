@@ -2,11 +2,11 @@
 
 // The charting engine: line series against a left and a right value axis
 // and a bottom axis labelled with the points' texts, in a flat or a 3D look,
-// with zoom, a legend and a click-on-series event. One routine, Draw(),
+// with zoom, a legend and a click-on-series event. One routine, draw(),
 // paints it on any QPainter: the screen, an image, a metafile.
 
-#include "axis.h"
-#include "series.h"
+#include "charts/engine/axis.h"
+#include "charts/engine/series.h"
 
 #include <QFont>
 #include <QPolygonF>
@@ -37,10 +37,10 @@ public:
     Axis LeftAxis, RightAxis, BottomAxis, TopAxis;
 
     // The chart draws these series in list order; it does not own them.
-    void AddSeries(ChartSeries *series);
-    const std::vector<ChartSeries *> &SeriesList() const { return series_; }
+    void addSeries(ChartSeries *series);
+    const std::vector<ChartSeries *> &seriesList() const { return series_; }
 
-    bool View3D() const { return view3D_; }
+    bool view3D() const { return view3D_; }
     void setView3D(bool on);
     int Chart3DPercent = 10;
 
@@ -64,18 +64,18 @@ public:
     // from the series drawn against it.
     AxisRange rangeOf(const Axis &axis) const;
 
-    void UndoZoom();
-    void ZoomPercent(double percent);
+    void undoZoom();
+    void zoomPercent(double percent);
     // Zooms to a rectangle of the plot given in pixels (drag-to-zoom).
-    void ZoomRect(const QRectF &pixels);
+    void zoomRect(const QRectF &pixels);
 
-    void Draw(QPainter &painter, const QRect &rect) const;
+    void draw(QPainter &painter, const QRect &rect) const;
     // The whole chart as a placeable Windows metafile; throws
     // std::runtime_error with the system's message on failure.
-    void SaveToMetafile(const QString &path) const;
+    void saveToMetafile(const QString &path) const;
 
     // The series and point whose drawn line passes within a few pixels.
-    bool HitTest(const QPoint &pos, ChartSeries **series, int *index) const;
+    bool hitTest(const QPoint &pos, ChartSeries **series, int *index) const;
     // Called with the series and the point index when a line is clicked.
     std::function<void(ChartSeries *, int)> OnClickSeries;
 

@@ -1,6 +1,6 @@
-#include "pty.h"
+#include "tests/support/pty.h"
 
-#include "ComDevice.h"
+#include "serial/ComDevice.h"
 
 #include <QElapsedTimer>
 #include <QtTest>

@@ -3,7 +3,7 @@
 // A LinkView that records what the link routines do, so that framing and
 // decoding can be tested without a window.
 
-#include "linkview.h"
+#include "link/linkview.h"
 
 #include <QList>
 #include <QStringList>
@@ -13,28 +13,43 @@
 class RecordingView : public LinkView
 {
 public:
+    struct Point
+    {
+        double value;
+        QString label;
+    };
+
     std::array<QStringList, 2> logs;                 // A, B
-    std::array<QList<double>, 4> points;             // in SeriesId order
+    std::array<QList<Point>, 4> points;              // in SeriesId order
     QStringList status;                              // panel 1, every text shown
     QList<QByteArray> replies;
-    bool viewOn = true;
+    QList<std::pair<double, double>> sensorReadings; // shown on the settings page
+    int receivedTotal = -1;                          // as last shown
+
+    // What the window would answer.
+    std::array<bool, 4> viewOn{true, true, true, true};
+    bool settingsPageShown = false;
+    bool chartingSensors = false;
 
     QStringList &log(Channel ch) { return logs[ch == Channel::A ? 0 : 1]; }
 
     void addLogLine(Channel ch, const QString &line) override { log(ch) << line; }
     int logLineCount(Channel ch) const override { return int(logs[ch == Channel::A ? 0 : 1].size()); }
-    bool seriesViewOn(SeriesId) const override { return viewOn; }
-    void addSeriesPoint(SeriesId s, double value, const QString &) override
+    bool seriesViewOn(SeriesId s) const override { return viewOn[size_t(s)]; }
+    void addSeriesPoint(SeriesId s, double value, const QString &label) override
     {
-        points[size_t(s)] << value;
+        points[size_t(s)].append({value, label});
     }
     int adcStepSetting() const override { return 250; }
     int senseResistor() const override { return 51; }
     int dischargeResistor() const override { return 39; }
-    bool sensorPageShown() const override { return false; }
-    void showSensorReadings(double, double) override {}
-    bool sensorChartingOn() const override { return false; }
-    void showReceivedTotal(int) override {}
+    bool sensorPageShown() const override { return settingsPageShown; }
+    void showSensorReadings(double sensor1, double sensor2) override
+    {
+        sensorReadings.append({sensor1, sensor2});
+    }
+    bool sensorChartingOn() const override { return chartingSensors; }
+    void showReceivedTotal(int total) override { receivedTotal = total; }
     void showReceiveError(const QString &chargeTime) override
     {
         status << QStringLiteral("ошибка в принимаемых данных - ") + chargeTime;

@@ -1,4 +1,4 @@
-#include "chargesim.h"
+#include "tools/chargesim/chargesim.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 // ostrel-chargesim: a simulated two-channel charger on a pseudo-terminal.
 
-#include "chargesim.h"
+#include "tools/chargesim/chargesim.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "series.h"
+#include "charts/engine/series.h"
 
-#include "localeformat.h"
+#include "platform/localeformat.h"
 
 #include <algorithm>
 

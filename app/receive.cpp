@@ -1,15 +1,15 @@
 // The main window's side of the link: received bytes, the silence timer, the
 // counters, Start/Stop and the charge clock.
 
-#include "TfmMain.h"
+#include "app/TfmMain.h"
 
-#include "CPort.h"
-#include "chart.h"
-#include "clock.h"
-#include "dialogs.h"
-#include "localeformat.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "serial/CPort.h"
+#include "charts/engine/chart.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/localeformat.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -27,11 +27,11 @@ void TfmMain::ComPort1RxChar(QObject *, int Count)
     // keep packets whole, in arrival order.
     for (int waiting = Count; waiting > 0;) {
         quint8 chunk[RecvChunkSize];
-        const int want = NextChunkSize(*this, waiting);
+        const int want = nextChunkSize(*this, waiting);
         const int got = ComPort1->Read(chunk, want);
         if (got <= 0)
             break;
-        ReceiveChunk(*this, chunk, got);
+        receiveChunk(*this, chunk, got);
         waiting -= got;
     }
     TimerResetReceiver->start(1000);
@@ -39,7 +39,7 @@ void TfmMain::ComPort1RxChar(QObject *, int Count)
 
 void TfmMain::TimerResetReceiverTimer()
 {
-    ResetReceiver(*this);
+    resetReceiver(*this);
 }
 
 void TfmMain::SpeedButton1Click()
@@ -98,7 +98,7 @@ void TfmMain::Timer1Timer()
         TimeOffset = shown;
     }
     LbCurrentTime->setText(Fmt::longTime(now));
-    LbTimeA->setText(ChargeTimeText());
+    LbTimeA->setText(chargeTimeText());
 }
 
 void TfmMain::addLogLine(Channel ch, const QString &line)

@@ -2,16 +2,16 @@
 // them from the logs, zoom, curve toggles, the point readout, the page's keys
 // and the metafile export.
 
-#include "TfmMain.h"
+#include "app/TfmMain.h"
 
-#include "chart.h"
-#include "chartlines.h"
-#include "clock.h"
-#include "dialogs.h"
-#include "errorreport.h"
-#include "localeformat.h"
-#include "programfolder.h"
-#include "widgets.h"
+#include "charts/engine/chart.h"
+#include "charts/chartlines.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/errorreport.h"
+#include "platform/localeformat.h"
+#include "platform/programfolder.h"
+#include "app/widgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -96,7 +96,7 @@ void TfmMain::buildChartPage()
     style(Series4, QColor(128, 128, 255), 1, VerticalAxis::Left, "##0.#");
     Series1.style.crossCursor = Series3.style.crossCursor = true;
     for (ChartSeries *s : {&Series3, &Series4, &Series1, &Series2})
-        Chart1->AddSeries(s);
+        Chart1->addSeries(s);
 
     auto colourLabel = [this](const char *name, const QString &caption, int x, bool bold,
                               QColor colour) {
@@ -212,28 +212,17 @@ void TfmMain::ConstructChartGraf(const LogMemo *memo)
     const QColor colourT = fontColor(a ? LabelColor_AT : LabelColor_BT);
     u.clear();
     t.clear();
-    auto number = [](const QString &text) {
-        bool ok = false;
-        const double v = Fmt::toDouble(text, &ok);
-        if (!ok)
-            throw std::runtime_error("not a number");
-        return v;
-    };
-    try {
-        for (const QString &line : memo->lines()) {
-            const ChartLineParts parts = ParseChartLine(line);
-            if (parts.u.isEmpty())
-                continue;
-            if (viewU->isChecked())
-                u.append(number(parts.u), parts.time, colourU);
-            if (viewT->isChecked())
-                t.append(number(parts.t), parts.time, colourT);
-        }
-        Chart1->UndoZoom();
-        Chart1->ZoomPercent(99);
-    } catch (const std::exception &) {
+    const LogCurves curves = curvesFromLog(memo->lines(), viewU->isChecked(), viewT->isChecked());
+    for (const LogPoint &p : curves.u)
+        u.append(p.value, p.time, colourU);
+    for (const LogPoint &p : curves.t)
+        t.append(p.value, p.time, colourT);
+    if (curves.failed) {
         Dialogs::instance().message(this, QStringLiteral("Ошибка в построении графика!"),
                                     Dialogs::Icon::None);
+    } else {
+        Chart1->undoZoom();
+        Chart1->zoomPercent(99);
     }
     Chart1->update();
 }
@@ -248,9 +237,9 @@ void TfmMain::Chart_Title()
 
 void TfmMain::BtnChartClear1Click()
 {
-    for (ChartSeries *s : Chart1->SeriesList())
+    for (ChartSeries *s : Chart1->seriesList())
         s->clear();
-    Chart1->UndoZoom();
+    Chart1->undoZoom();
     labelClickSeriesA->clear();
     labelClickSeriesB->clear();
 }
@@ -263,17 +252,17 @@ void TfmMain::BtnUndoZoomAClick()
         ConstructChartGraf(Memo1);
         ConstructChartGraf(Memo2);
     }
-    Chart1->UndoZoom();
+    Chart1->undoZoom();
 }
 
 void TfmMain::BtnzoomminusAClick()
 {
-    Chart1->ZoomPercent(98);
+    Chart1->zoomPercent(98);
 }
 
 void TfmMain::BtnzoomplusAClick()
 {
-    Chart1->ZoomPercent(102);
+    Chart1->zoomPercent(102);
 }
 
 void TfmMain::BtnViewAClick()
@@ -284,7 +273,7 @@ void TfmMain::BtnViewAClick()
 
 void TfmMain::btnView2DClick()
 {
-    Chart1->setView3D(!Chart1->View3D());
+    Chart1->setView3D(!Chart1->view3D());
 }
 
 void TfmMain::Chart1ClickSeries(ChartSeries *series, int i)
@@ -293,11 +282,7 @@ void TfmMain::Chart1ClickSeries(ChartSeries *series, int i)
     if (!a && series != &Series3)
         return; // the temperature curves show nothing
     const ChartSeries &t = a ? Series2 : Series4;
-    QString text = QStringLiteral("Время = ") + series->point(i).label + QStringLiteral("  U=")
-                   + series->formatValue(series->point(i).value);
-    // The temperature is shown only while its curve is on and holds the point.
-    if ((a ? BtnViewAT : BtnViewBT)->isChecked() && i < t.count())
-        text += QStringLiteral("  T=") + t.formatValue(t.point(i).value) + QStringLiteral("°C");
+    const QString text = readoutText(*series, (a ? BtnViewAT : BtnViewBT)->isChecked() ? &t : nullptr, i);
     QLabel *label = a ? labelClickSeriesA : labelClickSeriesB;
     label->setText(text);
     label->adjustSize();
@@ -332,8 +317,8 @@ void TfmMain::BtnSaveGrafAClick()
             for (ChartSeries *s : all)
                 s->style.showInLegend = false;
         }
-    } off{Chart1->SeriesList()};
-    Chart1->SaveToMetafile(path);
+    } off{Chart1->seriesList()};
+    Chart1->saveToMetafile(path);
 }
 
 void TfmMain::placeColourLabels()

@@ -1,20 +1,20 @@
 // The main window's exchange with the charger: parameter block write and
 // read, reset, the reply check and timeout, and the temperature poll.
 
-#include "TfmMain.h"
+#include "app/TfmMain.h"
 
-#include "CPort.h"
-#include "errorreport.h"
-#include "frames.h"
-#include "statistika.h"
-#include "widgets.h"
+#include "serial/CPort.h"
+#include "platform/errorreport.h"
+#include "link/exchange.h"
+#include "link/frames.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
-#include <algorithm>
 
 void TfmMain::connectExchangeHandlers()
 {
@@ -25,6 +25,11 @@ void TfmMain::connectExchangeHandlers()
     connectHandler(CheckBoxCurrentT, &QCheckBox::toggled, this, [this] { CheckBoxCurrentTClick(); });
     connectHandler(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
     connectHandler(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
+}
+
+void TfmMain::showOutcome(const ExchangeOutcome &outcome)
+{
+    setStatus(outcome.status, outcome.failure);
 }
 
 void TfmMain::setStatus(const QString &text, bool failure)
@@ -38,26 +43,26 @@ void TfmMain::SendBlock()
     if (!ComPort1->Connected())
         btnStart->click();
     const int written = ComPort1->Write(TxBlock, FrameSize);
-    AddToCounter(SentTotal, written);
+    addToCounter(SentTotal, written);
     lbSend->setText(QStringLiteral("Посл. ") + QString::number(SentTotal));
     if (LogEnabled)
-        LogText += SendLogEntry(TxBlock, FrameSize);
+        LogText += sendLogEntry(TxBlock, FrameSize);
 }
 
-ParameterBlock TfmMain::ParametersFromFields() const
+ParameterBlock TfmMain::parametersFromFields() const
 {
     const int r = UpDResistr->Position();
-    auto fast = [&](const TUpDown *f) { return quint16(ChargerUnits(f->Position(), r, AdcStep, 16)); };
-    auto trickle = [&](const TUpDown *f) { return quint8(ChargerUnits(f->Position(), r, AdcStep, 8)); };
+    auto fast = [&](const TUpDown *f) { return quint16(chargerUnits(f->Position(), r, AdcStep, 16)); };
+    auto trickle = [&](const TUpDown *f) { return quint8(chargerUnits(f->Position(), r, AdcStep, 8)); };
     ParameterBlock b;
     b.mhFast = fast(UpDMhFast);
     b.mhTrickle = trickle(UpD_tricle_Mh);
-    b.mhHours = quint8(IntegerOf(EdHourMh));
-    b.mhMinutes = quint8(IntegerOf(EdMinMh));
+    b.mhHours = quint8(integerOf(EdHourMh));
+    b.mhMinutes = quint8(integerOf(EdMinMh));
     b.cdFast = fast(UpDCdFast);
     b.cdTrickle = trickle(UpD_tricle_Cd);
-    b.cdHours = quint8(IntegerOf(EdHourCd));
-    b.cdMinutes = quint8(IntegerOf(EdMinCd));
+    b.cdHours = quint8(integerOf(EdHourCd));
+    b.cdMinutes = quint8(integerOf(EdMinCd));
     b.maxTemperature = quint8(UpDownMaxT->Position());
     b.maxRise = quint8(UpDownRostT->Position());
     return b;
@@ -65,33 +70,26 @@ ParameterBlock TfmMain::ParametersFromFields() const
 
 void TfmMain::WriteParameters()
 {
-    const ParameterBlock block = ParametersFromFields();
-    BuildCommand(CmdWrite, &block);
-    setStatus(QStringLiteral("Запись"), false);
-    WritePending = true;
+    showOutcome(ParameterExchange::writeRequested(parametersFromFields()));
     SendBlock();
 }
 
 void TfmMain::RequestParameters()
 {
-    BuildCommand(CmdRead);
-    setStatus(QStringLiteral("Чтение"), false);
-    // The reply to this request is a read, whatever became of an earlier
-    // write: checking it as that write's echo would call a good block bad.
-    WritePending = false;
+    showOutcome(ParameterExchange::readRequested());
     SendBlock();
 }
 
 void TfmMain::RequestTemperatures()
 {
-    BuildCommand(CmdTemperatures);
+    buildCommand(CmdTemperatures);
     SendBlock();
     setStatus(QString(), false);
 }
 
 void TfmMain::ResetDevice()
 {
-    BuildCommand(CmdReset);
+    buildCommand(CmdReset);
     SendBlock();
     setStatus(QStringLiteral("Сброс мк."), false);
 }
@@ -143,24 +141,18 @@ void TfmMain::HandleBlockReply(const quint8 *bytes, int)
     Timer2->stop();
     LabStatus->clear();
     BtnSendSave->setEnabled(true);
-    if (ReplyIsGood(bytes, WritePending)) {
-        ApplyParameterBlock(DecodeBlock(bytes));
-        setStatus(WritePending ? QStringLiteral("Удачно!") : QStringLiteral("Считанно!"), false);
-    } else {
-        setStatus(QStringLiteral("Ошибка!"), true);
-    }
-    WritePending = false;
+    const ExchangeOutcome outcome = ParameterExchange::reply(bytes);
+    if (outcome.block)
+        ApplyParameterBlock(*outcome.block);
+    showOutcome(outcome);
 }
 
 void TfmMain::ApplyParameterBlock(const ParameterBlock &b)
 {
     const int r = UpDResistr->Position();
-    // Reading back adds one mA, so a current at the top of its range comes
-    // back one above it; that is the same charger setting, not a surprise.
     auto current = [&](TUpDown *f, int units, int bits) {
-        const int ma = ToMilliamps(units, r, AdcStep);
-        const int kept = std::clamp(ma, f->minimum(), f->maximum());
-        f->setPositionFromDevice(ma, ChargerUnits(kept, r, AdcStep, bits) == quint32(units));
+        const ReadBackCurrent c = readBack(units, bits, r, AdcStep, f->minimum(), f->maximum());
+        f->setPositionFromDevice(c.milliamps, c.sameSetting);
     };
     current(UpDMhFast, b.mhFast, 16);
     current(UpD_tricle_Mh, b.mhTrickle, 8);
@@ -176,7 +168,7 @@ void TfmMain::ApplyParameterBlock(const ParameterBlock &b)
 
 void TfmMain::Timer2Timer()
 {
-    setStatus(QStringLiteral("Нет ответа!"), true);
+    showOutcome(ParameterExchange::timedOut());
     BtnSendSave->setEnabled(true);
     Timer2->stop();
 }

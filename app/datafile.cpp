@@ -1,0 +1,144 @@
+// Saving both logs into one data file and opening such files again, the
+// link log beside it, dropped files, and clearing everything.
+
+#include "app/TfmMain.h"
+
+#include "charts/datafile.h"
+
+#include "charts/engine/chart.h"
+#include "platform/clock.h"
+#include "platform/codepage.h"
+#include "platform/dialogs.h"
+#include "platform/errorreport.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <stdexcept>
+
+namespace {
+
+// Written beside and then renamed over the old file, so an existing file is
+// either the old one or the new one, never half of each.
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile f(path);
+    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit())
+        return;
+    throw std::runtime_error(QStringLiteral("%1: %2").arg(path, f.errorString()).toStdString());
+}
+
+} // namespace
+
+void TfmMain::NSaveAllClick()
+{
+    Dialogs &dialogs = Dialogs::instance();
+    const QString path = dialogs.saveFileName(
+        this, Clock::now().date().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".txt"),
+        QStringLiteral("*.txt (*.txt);;* (*)"), QStringLiteral("txt"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path)
+        && dialogs.question(this, QStringLiteral("Такой файл есть.  Продолжить?"),
+                            QMessageBox::Yes | QMessageBox::No, QStringLiteral("Совпадение имен."))
+               != QMessageBox::Yes)
+        return;
+    QByteArray bytes;
+    try {
+        bytes = joinLogs(Memo1->lines(), Memo2->lines());
+    } catch (const std::exception &) {
+        Dialogs::instance().message(this, QStringLiteral("Ошибка при сохранении!"), Dialogs::Icon::None);
+    }
+    writeFile(path, bytes);
+    if (LogEnabled)
+        writeFile(QFileInfo(path).dir().filePath(QStringLiteral("Log.txt")), linkLogFile(LogText));
+    Memo1->setModified(false);
+    Memo2->setModified(false);
+}
+
+bool TfmMain::offerToSaveLogs()
+{
+    if (!Memo1->isModified() && !Memo2->isModified())
+        return true;
+    const auto answer = Dialogs::instance().question(
+        this, QStringLiteral("Сохранить статистику?"),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+        QStringLiteral("Открытие нового файла"));
+    if (answer == QMessageBox::Cancel)
+        return false;
+    if (answer == QMessageBox::Yes)
+        runGuarded([this] { NSaveAllClick(); }); // whatever became of it, go on
+    return true;
+}
+
+void TfmMain::NOpenFileClick()
+{
+    // Opening replaces both logs: unsaved lines are offered for saving first,
+    // as a dropped file does.
+    if (!offerToSaveLogs())
+        return;
+    openDataFile();
+}
+
+void TfmMain::openDataFile()
+{
+    if (!openWithoutDialog_) {
+        const QString path = Dialogs::instance().openFileName(this, QStringLiteral("txt (*.txt);;* (*)"),
+                                                                QStringLiteral("txt"));
+        if (path.isEmpty())
+            return;
+        OpenDialogFileName = path;
+    }
+    openWithoutDialog_ = false;
+    NDeleteAllClick();
+    [&] {
+        QFile f(OpenDialogFileName);
+        if (!f.open(QIODevice::ReadOnly))
+            return; // a file that cannot be read leaves everything cleared, silently
+        const DataFileLogs logs = splitLogs(decodeDataFile(f.readAll()));
+        Memo2->setLines(logs.b);
+        Memo1->setLines(logs.a);
+        setStatusPanelText(0, QStringLiteral("   ") + QFileInfo(OpenDialogFileName).fileName());
+        Memo1->setModified(false);
+        Memo2->setModified(false);
+    }();
+    ConstructChartGraf(Memo1);
+    ConstructChartGraf(Memo2);
+}
+
+void TfmMain::dropFile(const QString &dropped)
+{
+    const QString path = dropped.left(1024);
+    if (!QFileInfo(path).isFile())
+        return;
+    if (!offerToSaveLogs())
+        return;
+    openWithoutDialog_ = true;
+    OpenDialogFileName = path;
+    openDataFile();
+}
+
+void TfmMain::NDeleteAllClick()
+{
+    setStatusPanelText(0, QString());
+    try {
+        Memo1->clear();
+        Memo2->clear();
+        BtnChartClear1Click();
+        Chart1->undoZoom();
+        labelClickSeriesA->clear();
+        labelClickSeriesB->clear();
+        lbRecv->setText(QStringLiteral("Принято"));
+        lbSend->setText(QStringLiteral("Послано"));
+        Label25->setText(QStringLiteral("Время вкл."));
+        StartTime = Clock::timeOfDay();
+    } catch (const std::exception &) {
+        Dialogs::instance().message(this, QStringLiteral("Error"), Dialogs::Icon::None);
+    }
+}

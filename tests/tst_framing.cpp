@@ -1,0 +1,303 @@
+// Framing and decoding of received bytes, on a recording view: no window.
+
+#include "link/statistika.h"
+#include "platform/clock.h"
+#include "platform/localeformat.h"
+#include "tests/support/recordingview.h"
+#include "tests/support/testlocale.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+namespace {
+
+double at(int h, int m, int s, int ms = 0)
+{
+    return (((h * 60 + m) * 60 + s) * 1000 + ms) / 86400000.0;
+}
+
+void feed(RecordingView &w, const QByteArray &bytes)
+{
+    receiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData()), int(bytes.size()));
+}
+
+QStringList lines(const char *const *texts)
+{
+    QStringList out;
+    for (; *texts; ++texts)
+        out << QString::fromUtf8(*texts);
+    return out;
+}
+
+} // namespace
+
+class TestFraming : public QObject
+{
+    Q_OBJECT
+
+    QDateTime now_;
+
+private slots:
+    void initTestCase()
+    {
+        Clock::setSource([this] { return now_; });
+    }
+
+    void init()
+    {
+        useLocale(QStringLiteral("ru_RU"));
+        resetLinkState();
+        AdcStep = 250;
+        now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 12, 7, 89));
+        StartTime = at(10, 0, 0);
+    }
+
+    // Every kind of packet gives exactly its lines, in either locale.
+    void decodedLines_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QByteArray>("packet");
+        QTest::addColumn<QStringList>("memo1");
+        QTest::addColumn<QStringList>("memo2");
+        const char *none[] = {nullptr};
+        struct Row { const char *name, *locale, *hex; const char *a[4] = {}; const char *b[4] = {}; };
+        const Row rows[] = {
+            {"sample A ru", "ru_RU", "0101900 0FA", {"00:12:07    ADC=400    U=1,0000    T=25,0;"}, {}},
+            {"sample A en", "en_US", "010190 00FD", {"0:12:07    ADC=400    U=1.0000    T=25.3;"}, {}},
+            {"sample B negative", "ru_RU", "020000FF9C", {}, {"00:12:07    ADC=0    U=0,0000    T=-10,0;"}},
+            {"end, no flags", "ru_RU", "0400000000", {}, {"END: "}},
+            {"end of charge", "ru_RU", "0380000000", {"END:  Конец заряда."}, {}},
+            {"errors 1 and 2", "ru_RU", "0303FF0000",
+             {"END:  Ошибка 1. Превышено максимальное время заряда. Ошибка 2. Большая температура / большой рост температуры."}, {}},
+            {"internal R ru", "ru_RU", "0502300208", {"Внутреннее R аккумулятора = 0,300"}, {}},
+            {"internal R en, negative", "en_US", "0602080230", {}, {"Внутреннее R аккумулятора = -0.279"}},
+            {"NiCd with trickle", "ru_RU", "0700CC6000",
+             {"Старт.", "NiСd аккумулятор. Ток = 1000 mA.", "Включен режим дозаряда."}, {}},
+            {"NiCd time-only stop", "ru_RU", "0800CCE000",
+             {}, {"Старт.", "NiСd аккумулятор. Ток = 1000 mA.", "Останов только по времени и ошибкам."}},
+            {"NiMH ignores 80", "ru_RU", "0700CCC000",
+             {"Старт.", "NiMh аккумулятор. Ток = 1000 mA.", "Включен режим дозаряда."}},
+            {"discharge", "ru_RU", "0A00660000",
+             {}, {"Разряд.", "Параметры заряда:", "NiMh аккумулятор. Ток = 500 mA."}},
+            {"unrecognised", "ru_RU", "0B01020304",
+             {"00:12:07;   0x0B 0x01 0x02 0x03 0x04"}, {"00:12:07;   0x0B 0x01 0x02 0x03 0x04"}},
+        };
+        for (const Row &r : rows)
+            QTest::newRow(r.name) << QString::fromLatin1(r.locale)
+                                  << QByteArray::fromHex(QByteArray(r.hex).replace(' ', ""))
+                                  << lines(r.a[0] ? r.a : none) << lines(r.b[0] ? r.b : none);
+    }
+    void decodedLines()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QByteArray, packet);
+        QFETCH(QStringList, memo1);
+        QFETCH(QStringList, memo2);
+        useLocale(locale);
+        RecordingView w;
+        feed(w, packet);
+        QCOMPARE(w.log(Channel::A), memo1);
+        QCOMPARE(w.log(Channel::B), memo2);
+        QVERIFY(w.status.isEmpty());
+    }
+
+    void headersSeparateBlocks()
+    {
+        RecordingView w;
+        feed(w, QByteArray::fromHex("0380000000"));
+        feed(w, QByteArray::fromHex("0900CC2000"));
+        QCOMPARE(w.log(Channel::A), QStringList({QStringLiteral("END:  Конец заряда."), QString(),
+                                                QStringLiteral("Разряд."), QStringLiteral("Параметры заряда:"),
+                                                QStringLiteral("NiСd аккумулятор. Ток = 1000 mA.")}));
+    }
+
+    // The dump covers every held byte and repeats for each unknown packet.
+    void unrecognisedPacketsDumpTheWholeCall()
+    {
+        RecordingView w;
+        feed(w, QByteArray::fromHex("0B00000000" "0101900 0FA" "FF00000000"));
+        const QString dump = QStringLiteral("00:12:07;   0x0B 0x00 0x00 0x00 0x00 0x01 0x01 0x90 0x00 0xFA"
+                                            " 0xFF 0x00 0x00 0x00 0x00");
+        QCOMPARE(w.log(Channel::A), QStringList({dump, QStringLiteral("00:12:07    ADC=400    U=1,0000    T=25,0;"), dump}));
+        QCOMPARE(w.log(Channel::B), QStringList({dump, dump}));
+    }
+
+    // No loaded voltage: the chunk stops there with the status-bar error.
+    void zeroLoadStopsTheChunk()
+    {
+        RecordingView w;
+        feed(w, QByteArray::fromHex("0101900 0FA" "0500640000" "0201900 0FA"));
+        QCOMPARE(int(w.log(Channel::A).size()), 1);
+        QCOMPARE(int(w.log(Channel::B).size()), 0);
+        QCOMPARE(w.status.value(w.status.size() - 1), QStringLiteral("ошибка в принимаемых данных - 00:12:07"));
+        feed(w, QByteArray::fromHex("0201900 0FA"));
+        QCOMPARE(int(w.log(Channel::B).size()), 1);
+    }
+
+    void framingAcrossEvents()
+    {
+        RecordingView w;
+        const QByteArray a = QByteArray::fromHex("0101900 0FA"), b = QByteArray::fromHex("0201900 0FA");
+        feed(w, a.left(2));
+        QCOMPARE(int(w.log(Channel::A).size()), 0);
+        feed(w, a.mid(2));
+        QCOMPARE(int(w.log(Channel::A).size()), 1);
+        feed(w, b + a);
+        QCOMPARE(int(w.log(Channel::A).size()), 2);
+        QCOMPARE(int(w.log(Channel::B).size()), 1);
+
+        // Silence with nothing held leaves the status bar alone.
+        resetReceiver(w);
+        QVERIFY(w.status.isEmpty());
+        feed(w, a.left(2));
+        now_ = now_.addSecs(1);
+        resetReceiver(w);
+        QCOMPARE(w.status.value(w.status.size() - 1), QStringLiteral("ошибка в принимаемых данных - 00:12:08"));
+        feed(w, a.mid(2));
+        QCOMPARE(RecvCount, 3);
+        QCOMPARE(int(w.log(Channel::A).size()), 2);
+        QCOMPARE(RecvTotal, 20);
+        QCOMPARE(w.receivedTotal, 20);
+        RecvTotal = 0; // the counter's double click
+        feed(w, a.left(1));
+        QCOMPARE(w.receivedTotal, 1);
+    }
+
+    void readModeHoldsTheReply()
+    {
+        RecordingView w;
+        const QByteArray block = QByteArray::fromHex("0101900 0FA").repeated(4);
+        ReadMode = true;
+        feed(w, block.left(5));
+        feed(w, block.mid(5, 5));
+        QCOMPARE(RecvCount, 10);
+        feed(w, block.mid(10, 5));
+        QCOMPARE(w.replies, QList<QByteArray>{block.left(15)});
+        QVERIFY(!ReadMode);
+        QCOMPARE(RecvCount, 0);
+
+        ReadMode = true;
+        feed(w, block.left(12));
+        feed(w, block.mid(12, 8));
+        QCOMPARE(w.replies.last(), block);
+        QCOMPARE(int(w.log(Channel::A).size()), 0);
+
+        // A reply after a silence tick is three ordinary packets.
+        ReadMode = true;
+        feed(w, block.left(5));
+        resetReceiver(w);
+        QVERIFY(!ReadMode);
+        feed(w, block.left(15));
+        QCOMPARE(int(w.log(Channel::A).size()), 3);
+    }
+
+    void linkLogEntry()
+    {
+        RecordingView w;
+        LogEnabled = true;
+        feed(w, QByteArray::fromHex("010064 00FA"));
+        QCOMPARE(LogText, logLegend() + QStringLiteral("  \r\n10-12-07-089 00:12:07 Nbytes (5) 01 00 64 00 FA "
+                                                       " DataReceive N5-5 :01 00 64 00 FA "));
+        feed(w, QByteArray::fromHex("01"));
+        QVERIFY(LogText.endsWith(QStringLiteral("  \r\n10-12-07-089 00:12:07 Nbytes (1) 01 ")));
+    }
+
+    // Reads never overflow the receive buffer and end on packet boundaries
+    // while more bytes wait; held bytes that can never be whole are dropped.
+    void chunkSizes_data()
+    {
+        QTest::addColumn<int>("held");
+        QTest::addColumn<int>("waiting");
+        QTest::addColumn<int>("chunk");
+        QTest::addColumn<bool>("dropped");
+        QTest::newRow("small") << 0 << 10 << 10 << false;
+        QTest::newRow("burst") << 0 << 300 << 255 << false;
+        QTest::newRow("burst after a partial") << 4 << 300 << 251 << false;
+        QTest::newRow("fits exactly") << 1 << 256 << 256 << false;
+        QTest::newRow("one byte completes") << 254 << 10 << 1 << false;
+        QTest::newRow("no room for a packet") << 256 << 10 << 10 << true;
+        QTest::newRow("buffer full") << 257 << 1 << 1 << true;
+    }
+    void chunkSizes()
+    {
+        QFETCH(int, held);
+        QFETCH(int, waiting);
+        QFETCH(int, chunk);
+        QFETCH(bool, dropped);
+        RecordingView w;
+        RecvCount = held;
+        ReadMode = true;
+        QCOMPARE(nextChunkSize(w, waiting), chunk);
+        QCOMPARE(w.status.isEmpty(), !dropped);
+        QCOMPARE(ReadMode, !dropped);
+        QCOMPARE(RecvCount, dropped ? 0 : held);
+    }
+
+    // Random bytes at any chunking: nothing outside the buffers, every byte
+    // counted (the sanitizers watch the memory).
+    void randomStream()
+    {
+        RecordingView w;
+        LogEnabled = true;
+        QRandomGenerator rng(7);
+        int total = 0;
+        for (int event = 0; event < 3000; ++event) {
+            QByteArray bytes(int(rng.bounded(1, 400)), Qt::Uninitialized);
+            for (char &c : bytes)
+                c = char(rng.bounded(256));
+            for (qsizetype done = 0; done < bytes.size();) {
+                const int n = nextChunkSize(w, int(bytes.size() - done));
+                receiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData() + done), n);
+                done += n;
+                QVERIFY(RecvCount >= 0 && RecvCount <= RecvBufferSize);
+            }
+            total += int(bytes.size());
+            if (event % 100 == 0)
+                resetReceiver(w);
+        }
+        QCOMPARE(RecvTotal, total);
+        QVERIFY(int(w.log(Channel::A).size()) > 0);
+    }
+
+    // A measurement feeds the curves whose view buttons are down, with the
+    // full-precision value and the "h:nn" label.
+    void chartPointsFollowViewButtons()
+    {
+        RecordingView w;
+        w.viewOn[size_t(SeriesId::AU)] = false;
+        feed(w, QByteArray::fromHex("01019100FD"));
+        QCOMPARE(w.points[size_t(SeriesId::AU)].size(), 0);
+        QCOMPARE(w.points[size_t(SeriesId::AT)].size(), 1);
+        QCOMPARE(w.points[size_t(SeriesId::AT)][0].value, 25.3);
+        QCOMPARE(w.points[size_t(SeriesId::AT)][0].label, QStringLiteral("0:12"));
+        QCOMPARE(w.log(Channel::A).size(), 1);
+        feed(w, QByteArray::fromHex("0200010000"));
+        QCOMPARE(w.points[size_t(SeriesId::BU)][0].value, 250 / 100000.0); // not the rounded 0.0025 text
+        QCOMPARE(w.points[size_t(SeriesId::BT)].size(), 1);
+    }
+
+    void sensorReadings()
+    {
+        RecordingView w;
+        const QByteArray reading = QByteArray::fromHex("3000FDFF9C");
+        feed(w, reading); // settings page not shown
+        QVERIFY(w.sensorReadings.isEmpty());
+        w.settingsPageShown = true;
+        feed(w, reading);
+        QCOMPARE(w.sensorReadings, (QList<std::pair<double, double>>{{25.3, -10.0}}));
+        QCOMPARE(w.points[size_t(SeriesId::AT)].size(), 0);
+
+        // Together with a measurement: no labels, but the points when charting.
+        w.chartingSensors = true;
+        feed(w, QByteArray::fromHex("3000C80064") + QByteArray::fromHex("0101900 0FA"));
+        QCOMPARE(w.sensorReadings.size(), 1);
+        QCOMPARE(w.points[size_t(SeriesId::AT)].size(), 2);
+        QCOMPARE(w.points[size_t(SeriesId::AT)][0].value, 20.0);
+        QCOMPARE(w.points[size_t(SeriesId::BT)][0].value, 10.0);
+        QCOMPARE(w.log(Channel::A).size(), 1);
+        QCOMPARE(w.log(Channel::B).size(), 0);
+    }
+};
+
+QTEST_MAIN(TestFraming)
+#include "tst_framing.moc"
