@@ -1,6 +1,7 @@
 #include "app/TfmMain.h"
 
 #include "serial/CPort.h"
+#include "serial/devicewatch.h"
 #include "serial/CPortCtl.h"
 #include "platform/errorreport.h"
 #include "platform/messages.h"
@@ -54,6 +55,10 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     Timer3->setInterval(3000);
     TimerResetReceiver = make<QTimer>(this, "TimerResetReceiver");
     TimerResetReceiver->setInterval(1000);
+    // While the adapter is away, whether it is back is looked at twice a
+    // second: no busy loop, and a replugged charger is heard at once.
+    reconnectTimer = make<QTimer>(this, "reconnectTimer");
+    reconnectTimer->setInterval(500);
 
     buildPort();
     buildStatisticsPage();
@@ -88,6 +93,10 @@ void TfmMain::buildPort()
     ComPort1->FlowControl().setControlDTR(dtrDisable);
     ComPort1->FlowControl().setControlRTS(rtsDisable);
     ComPort1->OnRxChar = [this](QObject *sender, int count) { ComPort1RxChar(sender, count); };
+    ComPort1->OnAfterOpen = [this](QObject *) {
+        openedDevice_ = identifyDevice(TCustomComPort::devicePath(ComPort1->Port()));
+    };
+    ComPort1->OnDeviceLost = [this](QObject *) { runGuarded([this] { deviceLost(); }); };
 }
 
 void TfmMain::buildStatisticsPage()
@@ -160,6 +169,7 @@ void TfmMain::connectHandlers()
     connectHandler(lbRecv, &TLabel::doubleClicked, this, [this] { lbRecvDblClick(); });
     connectHandler(lbSend, &TLabel::doubleClicked, this, [this] { lbSendDblClick(); });
     connectHandler(TimerResetReceiver, &QTimer::timeout, this, [this] { TimerResetReceiverTimer(); });
+    connectHandler(reconnectTimer, &QTimer::timeout, this, [this] { reconnectTimerTimer(); });
     connectHandler(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     connectParameterHandlers();
     connectExchangeHandlers();

@@ -3,6 +3,7 @@
 #include "link/frames.h"
 #include "link/linkview.h"
 #include "charts/engine/series.h"
+#include "serial/devicewatch.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -34,6 +35,7 @@ class TComPort;
 class TLabel;
 class TUpDown;
 struct ExchangeOutcome;
+
 
 // The serial port component in the user's language, where a catalog exists:
 // its error texts once, its error suffix at every raise.
@@ -179,6 +181,7 @@ public:
     QTimer *Timer2 = nullptr;
     QTimer *Timer3 = nullptr;
     QTimer *TimerResetReceiver = nullptr;
+    QTimer *reconnectTimer = nullptr; // runs while a lost device is awaited
 
     // The text of a status bar panel (0: data file name, 1: receive errors).
     QString statusPanelText(int panel) const;
@@ -280,6 +283,11 @@ public:
     void showReceivedTotal(int total) override;
     void showReceiveError(const QString &chargeTime) override;
     void showLinkStatus(const QString &text) override;
+
+    // The adapter was pulled (or the line hung up) while open: the logs stay,
+    // and the same device is opened again when it is back.
+    void deviceLost();
+    void reconnectTimerTimer();
     void HandleBlockReply(const quint8 *bytes, int count) override;
 
     // A curve with the button that switches it and the label that holds
@@ -315,6 +323,7 @@ private:
     static std::vector<std::pair<QString, qint32 *>> storedColours();
     bool openWithoutDialog_ = false;
     bool centred_ = false;
+    DeviceIdentity openedDevice_;
     bool closing_ = false;
     void buildStatisticsPage();
     void buildChartPage();

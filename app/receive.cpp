@@ -61,6 +61,8 @@ void TfmMain::lbSendDblClick()
 
 void TfmMain::btnStartClick()
 {
+    // The user's Start or Stop ends any wait for a lost device.
+    reconnectTimer->stop();
     try {
         if (!ComPort1->Connected()) {
             Timer1->start();
@@ -82,6 +84,35 @@ void TfmMain::btnStartClick()
         Dialogs::instance().message(this, QStringLiteral("Не могу открыть порт: ") + ComPort1->Port(),
                                     Dialogs::Icon::None);
     }
+}
+
+void TfmMain::deviceLost()
+{
+    btnStart->setText(QStringLiteral("Старт"));
+    Timer1->stop();
+    forgetHeldBytes();
+    setStatusPanelText(1, QStringLiteral("связь потеряна - ") + Fmt::longTime(Clock::timeOfDay()));
+    reconnectTimer->start();
+}
+
+void TfmMain::reconnectTimerTimer()
+{
+    if (ComPort1->Connected()) {
+        reconnectTimer->stop();
+        return;
+    }
+    if (!deviceIsBack(openedDevice_))
+        return;
+    try {
+        ComPort1->Open();
+    } catch (const std::exception &) {
+        return; // not ready yet (udev may still be setting it up): the next tick tries again
+    }
+    reconnectTimer->stop();
+    // The charge goes on: its clock keeps the start it had.
+    btnStart->setText(QStringLiteral("Stop"));
+    Timer1->start();
+    setStatusPanelText(1, QStringLiteral("связь восстановлена - ") + Fmt::longTime(Clock::timeOfDay()));
 }
 
 void TfmMain::Timer1Timer()

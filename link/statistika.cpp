@@ -192,6 +192,12 @@ void resetReceiver(LinkView &view)
     dropHeldBytes(view);
 }
 
+void forgetHeldBytes()
+{
+    RecvCount = 0;
+    ReceiveStep.reset();
+}
+
 QString packetDump(const quint8 *bytes, int count)
 {
     QString dump;

@@ -59,6 +59,9 @@ int nextChunkSize(LinkView &view, int waiting);
 void receiveChunk(LinkView &view, const quint8 *chunk, int count);
 // A tick of the silence timer: drops an incomplete frame and read mode.
 void resetReceiver(LinkView &view);
+// The line is gone: what was held can never be completed. Dropped without
+// the receive error (the loss itself is what the user is told).
+void forgetHeldBytes();
 
 // --- Decoding and log lines -----------------------------------------------
 

@@ -246,6 +246,8 @@ void TCustomComPort::closeAfterDeviceLost(unsigned generation)
     } catch (const std::exception &e) {
         reportUnhandled(e);
     }
+    if (OnDeviceLost)
+        OnDeviceLost(this);
 }
 
 void TCustomComPort::serveDeliveries()

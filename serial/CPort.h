@@ -220,6 +220,9 @@ public:
     TComSignalEvent OnCTSChange, OnDSRChange, OnRLSDChange;
     TNotifyEvent OnRxFlag;
     TComErrorEvent OnError;
+    // The device went away while open (adapter pulled, read error, hang-up);
+    // the port has just been closed.
+    TNotifyEvent OnDeviceLost;
     // An error of the port's own doing, outside any call of the program: an
     // opening that failed at the end of loading stored settings, a close
     // after the device was lost. The component has no window to show it in.

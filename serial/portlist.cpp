@@ -24,9 +24,14 @@ void setSerialDeviceRoot(const QString &root)
     deviceRoot() = root;
 }
 
+QString serialDeviceRoot()
+{
+    return deviceRoot().isEmpty() ? QStringLiteral("/sys/class/tty") : deviceRoot();
+}
+
 void ListSerialPorts(QStringList &list)
 {
-    const QDir root(deviceRoot().isEmpty() ? QStringLiteral("/sys/class/tty") : deviceRoot());
+    const QDir root(serialDeviceRoot());
     if (!root.exists())
         throw EComPort(23, ENOENT);
     QStringList ports;

@@ -13,3 +13,5 @@ void ListSerialPorts(QStringList &list);
 // Where the system's tty classes are listed (/sys/class/tty); tests point it
 // at a folder of their own; empty restores the real one.
 void setSerialDeviceRoot(const QString &root);
+// The folder the tty classes are read from.
+QString serialDeviceRoot();

@@ -62,6 +62,13 @@ void fail(const char *what)
 
 Simulator::Simulator(Options options) : options_(std::move(options)), fault_(options_.fault)
 {
+    openPty();
+    if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0)
+        fail("pipe");
+}
+
+void Simulator::openPty()
+{
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0)
         fail("posix_openpt");
@@ -70,7 +77,10 @@ Simulator::Simulator(Options options) : options_(std::move(options)), fault_(opt
     char name[128];
     if (ptsname_r(master_, name, sizeof name) != 0)
         fail("ptsname");
-    slavePath_ = name;
+    {
+        std::lock_guard lock(pathMutex_);
+        slavePath_ = name;
+    }
     // Open the slave once and close it: from then on the master reports a
     // hang-up while no program holds the port, which is how we know when
     // to stay quiet (a real charger's bytes are lost while the port is
@@ -88,22 +98,57 @@ Simulator::Simulator(Options options) : options_(std::move(options)), fault_(opt
         if (::symlink(name, options_.link.c_str()) != 0)
             fail("symlink");
     }
-    if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0)
-        fail("pipe");
+}
+
+void Simulator::closePty()
+{
+    if (!options_.link.empty())
+        ::unlink(options_.link.c_str());
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
+
+std::string Simulator::slavePath() const
+{
+    std::lock_guard lock(pathMutex_);
+    return slavePath_;
+}
+
+void Simulator::unplug()
+{
+    if (running_)
+        unplugRequest_ = true;
+    else
+        closePty();
+}
+
+void Simulator::replug()
+{
+    if (running_)
+        replugRequest_ = true;
+    else if (master_ < 0)
+        openPty();
+}
+
+bool Simulator::plugged() const
+{
+    return plugged_;
 }
 
 Simulator::~Simulator()
 {
     stop();
-    if (!options_.link.empty())
-        ::unlink(options_.link.c_str());
-    for (int fd : {master_, stopPipe_[0], stopPipe_[1]})
+    closePty();
+    for (int fd : {stopPipe_[0], stopPipe_[1]})
         if (fd >= 0)
             ::close(fd);
 }
 
 bool Simulator::peerConnected() const
 {
+    if (master_ < 0)
+        return false;
     pollfd p {master_, POLLOUT, 0};
     ::poll(&p, 1, 0);
     return !(p.revents & POLLHUP);
@@ -289,6 +334,22 @@ void Simulator::run()
     auto nextSample = Clock::now();
     bool hadPeer = false;
     while (running_) {
+        if (unplugRequest_.exchange(false)) {
+            closePty();
+            plugged_ = false;
+        }
+        if (replugRequest_.exchange(false) && master_ < 0) {
+            openPty();
+            plugged_ = true;
+            hadPeer = false;
+        }
+        if (master_ < 0) {
+            // Unplugged: nothing to send, nobody to hear.
+            pollfd stop {stopPipe_[0], POLLIN, 0};
+            if (::poll(&stop, 1, 20) > 0)
+                break;
+            continue;
+        }
         const bool peer = peerConnected();
         const auto now = Clock::now();
         // A charger charges whether or not anybody listens: a program that

@@ -82,8 +82,16 @@ public:
     Simulator(const Simulator &) = delete;
     Simulator &operator=(const Simulator &) = delete;
 
-    const std::string &slavePath() const { return slavePath_; }
+    // The slave side; a new one after each replug.
+    std::string slavePath() const;
     int masterFd() const { return master_; }
+
+    // Pulls the adapter out: the pseudo-terminal is closed (the program
+    // holding it sees a hang-up) and the link disappears. Replugging makes a
+    // new pseudo-terminal and links it again.
+    void unplug();
+    void replug();
+    bool plugged() const;
 
     // True while some program holds the slave side open.
     bool peerConnected() const;
@@ -108,6 +116,8 @@ public:
     std::vector<Packet> nextPackets();
 
 private:
+    void openPty();
+    void closePty();
     void run();
     bool send(const std::uint8_t *bytes, std::size_t count);
     bool send(const Packet &p) { return send(p.data(), p.size()); }
@@ -117,8 +127,12 @@ private:
     Packet temperatures() const;
 
     Options options_;
-    int master_ = -1;
+    std::atomic<int> master_{-1};
+    mutable std::mutex pathMutex_;
     std::string slavePath_;
+    std::atomic<bool> unplugRequest_{false};
+    std::atomic<bool> replugRequest_{false};
+    std::atomic<bool> plugged_{true};
     std::thread thread_;
     std::atomic<bool> running_{false};
     int stopPipe_[2] = {-1, -1};

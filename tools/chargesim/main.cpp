@@ -24,13 +24,15 @@ void usage()
                  "  --quiet           send no charge stream, only answer commands\n"
                  "  --fault NAME      answer parameter requests wrongly: bad-checksum,\n"
                  "                    altered-echo, no-reply, late-reply, interleaved;\n"
-                 "                    or stray-byte: a byte of line noise every ten samples\n");
+                 "                    stray-byte: a byte of line noise every ten samples;\n"
+                 "                    unplug: the adapter is pulled for 3 s every 15 s\n");
 }
 } // namespace
 
 int main(int argc, char **argv)
 {
     chargesim::Options options;
+    bool unplugging = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -44,6 +46,10 @@ int main(int argc, char **argv)
             options.samples = false;
         } else if (a == "--fault" && hasValue) {
             const std::string f = argv[++i];
+            if (f == "unplug") {
+                unplugging = true;
+                continue;
+            }
             using chargesim::Fault;
             const std::pair<const char *, Fault> faults[] = {
                 {"bad-checksum", Fault::BadChecksum}, {"altered-echo", Fault::AlteredEcho},
@@ -76,6 +82,16 @@ int main(int argc, char **argv)
                     options.link.empty() ? "" : " linked as ", options.link.c_str());
         std::fflush(stdout);
         sim.start();
+        if (unplugging) {
+            // The adapter is pulled for 3 s every 15 s.
+            for (int second = 1; !quit; ++second) {
+                sleep(1);
+                if (second % 15 == 12)
+                    sim.unplug();
+                else if (second % 15 == 0)
+                    sim.replug();
+            }
+        }
         while (!quit)
             pause();
     } catch (const std::exception &e) {

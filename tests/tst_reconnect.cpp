@@ -1,0 +1,142 @@
+// A charge outlives a pulled adapter: the loss is shown at once, the logs
+// stay, and the same device is opened again when it is back, never another.
+
+#include "app/TfmMain.h"
+#include "app/widgets.h"
+#include "link/statistika.h"
+#include "platform/programfolder.h"
+#include "serial/CPort.h"
+#include "serial/CPortCtl.h"
+#include "serial/devicewatch.h"
+#include "serial/portlist.h"
+#include "tests/support/scripteddialogs.h"
+#include "tests/support/testlocale.h"
+#include "tools/chargesim/chargesim.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+void writeText(const QString &path, const QByteArray &text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+} // namespace
+
+class TestReconnect : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir folder_;
+
+private slots:
+    void initTestCase()
+    {
+        setProgramFolder(folder_.path());
+        useLocale(QStringLiteral("ru_RU"));
+    }
+
+    void cleanup()
+    {
+        Dialogs::install(nullptr);
+        setSerialDeviceRoot(QString());
+    }
+
+    void unpluggedAndBack()
+    {
+        resetLinkState();
+        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
+        sim.start();
+        TfmMain w;
+        w.ComPort1->setPort(link);
+        w.btnStart->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.Memo1->lineCount() >= 6, 10000);
+        const double started = StartTime;
+
+        sim.unplug();
+        QTRY_VERIFY(!w.ComPort1->Connected());
+        QCOMPARE(w.btnStart->text(), QStringLiteral("Старт"));
+        QCOMPARE(w.ComLed1->State(), lsOff);
+        QVERIFY(w.statusPanelText(1).startsWith(QStringLiteral("связь потеряна - ")));
+        const int kept = w.Memo1->lineCount();
+        QVERIFY(kept >= 6);
+        QCOMPARE(RecvCount, 0);
+        // The silence timer finds nothing held to report over the loss.
+        w.TimerResetReceiverTimer();
+        QVERIFY(w.statusPanelText(1).startsWith(QStringLiteral("связь потеряна - ")));
+        QVERIFY(w.reconnectTimer->isActive());
+
+        sim.replug();
+        QTRY_VERIFY_WITH_TIMEOUT(w.ComPort1->Connected(), 5000);
+        QCOMPARE(w.btnStart->text(), QStringLiteral("Stop"));
+        QVERIFY(w.statusPanelText(1).startsWith(QStringLiteral("связь восстановлена - ")));
+        QCOMPARE(StartTime, started); // the charge's clock goes on
+        QVERIFY(!w.reconnectTimer->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(w.Memo1->lineCount() > kept + 2, 10000);
+        QVERIFY(w.Timer1->isActive());
+
+        // The user's Start ends a wait for the device.
+        sim.unplug();
+        QTRY_VERIFY(w.reconnectTimer->isActive());
+        auto &dialogs = ScriptedDialogs::install();
+        w.btnStart->click(); // nothing there to open
+        QVERIFY(!w.reconnectTimer->isActive());
+        QCOMPARE(dialogs.messages.size(), 1);
+        sim.replug();
+        QTest::qWait(700);
+        QVERIFY(!w.ComPort1->Connected());
+        sim.stop();
+    }
+
+    // Only the same USB adapter counts as the device back; an ordinary port
+    // is back when its path is.
+    void sameDeviceOnly()
+    {
+        QTemporaryDir sys, dev;
+        QVERIFY(QDir(sys.path()).mkpath(QStringLiteral("devices/usb1/1-1/1-1:1.0/ttyUSB0")));
+        const QString usb = QDir(sys.path()).filePath(QStringLiteral("devices/usb1/1-1"));
+        writeText(usb + QStringLiteral("/idVendor"), "0403\n");
+        writeText(usb + QStringLiteral("/idProduct"), "6001\n");
+        writeText(usb + QStringLiteral("/serial"), "A10K1\n");
+        QVERIFY(QDir(sys.path()).mkpath(QStringLiteral("class/tty/ttyUSB0")));
+        QVERIFY(QFile::link(usb + QStringLiteral("/1-1:1.0"),
+                            QDir(sys.path()).filePath(QStringLiteral("class/tty/ttyUSB0/device"))));
+        setSerialDeviceRoot(QDir(sys.path()).filePath(QStringLiteral("class/tty")));
+        const QString node = QDir(dev.path()).filePath(QStringLiteral("ttyUSB0"));
+        writeText(node, "");
+
+        const DeviceIdentity opened = identifyDevice(node);
+        QCOMPARE(opened.usb, QStringLiteral("0403:6001:A10K1"));
+        QVERIFY(deviceIsBack(opened));
+        QFile::remove(node);
+        QVERIFY(!deviceIsBack(opened));
+        // Another adapter of the same kind takes the name.
+        writeText(node, "");
+        writeText(usb + QStringLiteral("/serial"), "B77Q2\n");
+        QVERIFY(!deviceIsBack(opened));
+        writeText(usb + QStringLiteral("/serial"), "A10K1\n");
+        QVERIFY(deviceIsBack(opened));
+
+        // A port with nothing in sysfs behind it.
+        const QString plain = QDir(dev.path()).filePath(QStringLiteral("ttyS0"));
+        writeText(plain, "");
+        const DeviceIdentity uart = identifyDevice(plain);
+        QVERIFY(uart.usb.isEmpty());
+        QFile::remove(plain);
+        QVERIFY(!deviceIsBack(uart));
+        writeText(plain, "");
+        QVERIFY(deviceIsBack(uart));
+    }
+};
+
+QTEST_MAIN(TestReconnect)
+#include "tst_reconnect.moc"
