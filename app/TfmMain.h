@@ -36,7 +36,6 @@ class TLabel;
 class TUpDown;
 struct ExchangeOutcome;
 
-
 // The serial port component in the user's language, where a catalog exists:
 // its error texts once, its error suffix at every raise.
 void translatePortTexts();

@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-
 void TfmMain::connectExchangeHandlers()
 {
     connectHandler(BtnSendSave, &QPushButton::clicked, this, [this] { BtnSendSaveClick(); });

@@ -54,7 +54,6 @@ QString temperatureRiseText(int rise)
 
 namespace {
 
-
 void showCheck(QLabel *label, const CurrentCheck &c)
 {
     label->setText(c.text);

@@ -97,10 +97,6 @@ void TfmMain::deviceLost()
 
 void TfmMain::reconnectTimerTimer()
 {
-    if (ComPort1->Connected()) {
-        reconnectTimer->stop();
-        return;
-    }
     if (!deviceIsBack(openedDevice_))
         return;
     try {

@@ -8,7 +8,6 @@
 #include <QSpinBox>
 #include <QTimer>
 
-
 // A label that reports clicks (the chart's colour labels) and double clicks
 // (the counters and the charge clock are reset that way).
 class TLabel : public QLabel

@@ -35,9 +35,8 @@ void dropHeldBytes(LinkView &view)
 {
     if (RecvCount > 0)
         view.showReceiveError(chargeTimeText());
-    RecvCount = 0;
+    forgetHeldBytes();
     ReadMode = false;
-    ReceiveStep.reset();
 }
 
 // Decodes the first `whole` held bytes (a multiple of 5); what decoding
@@ -110,15 +109,10 @@ int nextChunkSize(LinkView &view, int waiting)
     };
     int n = fit();
     if (n <= 0) {
-        if (!ReadMode && RecvCount >= PacketSize) {
-            // A continuous stream read at arbitrary points can pile up many
-            // packets without the held count ever ending on a packet. They
-            // are whole and in step: hand them on and keep the one begun.
-            decodeHeld(view, RecvCount - RecvCount % PacketSize);
-        } else {
-            // The held bytes can never become a whole reply in the room left.
-            dropHeldBytes(view);
-        }
+        // Only a reply awaited in read mode can hold this much (outside it,
+        // receiveChunk hands packets on beyond three): it can never become
+        // whole in the room left.
+        dropHeldBytes(view);
         n = fit();
     }
     return n;
@@ -224,7 +218,7 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
     QString dump; // built on the first unrecognised packet: rare in practice
     int at = 0;
     try {
-        for (; at + PacketSize <= count;) {
+        while (at + PacketSize <= count) {
             const quint8 *p = bytes + at;
             const quint8 code = p[0];
             const Channel ch = code % 2 ? Channel::A : Channel::B;

@@ -18,8 +18,8 @@ QString readLine(const QString &path)
 // vendor id (the interface sits between them).
 QString usbIdentity(const QString &ttyName)
 {
-    QDir dir(QDir(serialDeviceRoot()).filePath(ttyName + QStringLiteral("/device")));
-    QString at = QFileInfo(dir.path()).canonicalFilePath();
+    QString at = QFileInfo(QDir(serialDeviceRoot()).filePath(ttyName + QStringLiteral("/device")))
+                     .canonicalFilePath();
     for (int up = 0; up < 5 && !at.isEmpty(); ++up) {
         const QString vendor = readLine(at + QStringLiteral("/idVendor"));
         if (!vendor.isEmpty())

@@ -21,7 +21,6 @@
 
 namespace {
 
-
 void fill(LogMemo *memo, const QStringList &lines)
 {
     memo->clear();

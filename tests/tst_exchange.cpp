@@ -22,7 +22,6 @@ using chargesim::Fault;
 
 namespace {
 
-
 QByteArray sent()
 {
     return QByteArray(reinterpret_cast<const char *>(TxBlock), FrameSize).toHex(' ').toUpper();
