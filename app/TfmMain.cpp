@@ -2,6 +2,7 @@
 
 #include "serial/CPort.h"
 #include "serial/devicewatch.h"
+#include "platform/journalfile.h"
 #include "serial/CPortCtl.h"
 #include "platform/errorreport.h"
 #include "platform/messages.h"
@@ -59,6 +60,8 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     // second: no busy loop, and a replugged charger is heard at once.
     reconnectTimer = make<QTimer>(this, "reconnectTimer");
     reconnectTimer->setInterval(500);
+    journalTimer = make<QTimer>(this, "journalTimer");
+    journalTimer->setInterval(JournalFile::SyncIntervalMs);
 
     buildPort();
     buildStatisticsPage();
@@ -170,6 +173,7 @@ void TfmMain::connectHandlers()
     connectHandler(lbSend, &TLabel::doubleClicked, this, [this] { lbSendDblClick(); });
     connectHandler(TimerResetReceiver, &QTimer::timeout, this, [this] { TimerResetReceiverTimer(); });
     connectHandler(reconnectTimer, &QTimer::timeout, this, [this] { reconnectTimerTimer(); });
+    connectHandler(journalTimer, &QTimer::timeout, this, [this] { journalTimerTimer(); });
     connectHandler(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     connectParameterHandlers();
     connectExchangeHandlers();

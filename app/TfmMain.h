@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <array>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -35,6 +36,9 @@ class TComPort;
 class TLabel;
 class TUpDown;
 struct ExchangeOutcome;
+struct CurveSetup;
+struct JournalContent;
+class JournalFile;
 
 // The serial port component in the user's language, where a catalog exists:
 // its error texts once, its error suffix at every raise.
@@ -181,6 +185,7 @@ public:
     QTimer *Timer3 = nullptr;
     QTimer *TimerResetReceiver = nullptr;
     QTimer *reconnectTimer = nullptr; // runs while a lost device is awaited
+    QTimer *journalTimer = nullptr;   // the journal's look at the link log and the charge start
 
     // The text of a status bar panel (0: data file name, 1: receive errors).
     QString statusPanelText(int panel) const;
@@ -287,6 +292,15 @@ public:
     // and the same device is opened again when it is back.
     void deviceLost();
     void reconnectTimerTimer();
+
+    // The crash-safe journal (journal.cpp): what a run that ended badly left
+    // in the folder is offered back first, then this run's own is begun.
+    void startJournal(const QString &folder);
+    JournalFile *journalFile() const { return journal_.get(); }
+    void journalTimerTimer();
+    // On closing: deleted when nothing is left unsaved, else kept for the
+    // next start to offer.
+    void retireJournal(bool everythingSaved);
     void HandleBlockReply(const quint8 *bytes, int count) override;
 
     // A curve with the button that switches it and the label that holds
@@ -338,6 +352,25 @@ private:
     quint64 lastKeyStamp_ = 0;
     QPointer<QWidget> lastKeyTarget_;
     void setStatus(const QString &text, bool failure);
+    void restoreJournal(const JournalContent &content);
+    void reportJournalFailure(const QString &reason);
+    void journal(const QByteArray &record);
+    // Everything before is gone from the logs or is in a file: the journal
+    // starts again, with this record first.
+    void restartJournal(const QByteArray &first = {});
+    CurveSetup curveSetup() const;
+    std::unique_ptr<JournalFile> journal_;
+    bool journalFailureShown_ = false;
+    qsizetype linkLogJournaled_ = 0;
+    struct JournaledStart
+    {
+        double startTime = -1, timeOffset = 0;
+        QString shown;
+        bool operator==(const JournaledStart &) const = default;
+    } journaledStart_;
+    // Restored from the journal while the charge ran: the next Start goes on
+    // with its clock.
+    bool resumeCharge_ = false;
     void showOutcome(const ExchangeOutcome &outcome);
     void buildPort();
     void connectHandlers();

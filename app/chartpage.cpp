@@ -5,6 +5,7 @@
 #include "app/TfmMain.h"
 
 #include "charts/engine/chart.h"
+#include "charts/journal.h"
 #include "charts/chartlines.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -239,6 +240,7 @@ void TfmMain::BtnChartClear1Click()
 {
     for (ChartSeries *s : Chart1->seriesList())
         s->clear();
+    journal(JournalRecord::chartCleared());
     Chart1->undoZoom();
     labelClickSeriesA->clear();
     labelClickSeriesB->clear();
@@ -251,6 +253,7 @@ void TfmMain::BtnUndoZoomAClick()
     if (!CheckBoxConstruktorGraf->isEnabled()) {
         ConstructChartGraf(Memo1);
         ConstructChartGraf(Memo2);
+        journal(JournalRecord::chartRebuilt(curveSetup()));
     }
     Chart1->undoZoom();
 }

@@ -6,6 +6,7 @@
 #include "charts/datafile.h"
 
 #include "charts/engine/chart.h"
+#include "charts/journal.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/dialogs.h"
@@ -60,6 +61,7 @@ void TfmMain::NSaveAllClick()
         writeFile(QFileInfo(path).dir().filePath(QStringLiteral("Log.txt")), linkLogFile(LogText));
     Memo1->setModified(false);
     Memo2->setModified(false);
+    journal(JournalRecord::saved(QFileInfo(path).absoluteFilePath()));
 }
 
 bool TfmMain::offerToSaveLogs()
@@ -97,19 +99,23 @@ void TfmMain::openDataFile()
     }
     openWithoutDialog_ = false;
     NDeleteAllClick();
-    [&] {
+    const bool opened = [&] {
         QFile f(OpenDialogFileName);
         if (!f.open(QIODevice::ReadOnly))
-            return; // a file that cannot be read leaves everything cleared, silently
+            return false; // a file that cannot be read leaves everything cleared, silently
         const DataFileLogs logs = splitLogs(decodeDataFile(f.readAll()));
         Memo2->setLines(logs.b);
         Memo1->setLines(logs.a);
         setStatusPanelText(0, QStringLiteral("   ") + QFileInfo(OpenDialogFileName).fileName());
         Memo1->setModified(false);
         Memo2->setModified(false);
+        return true;
     }();
     ConstructChartGraf(Memo1);
     ConstructChartGraf(Memo2);
+    // The file holds the logs: the journal names it rather than copying it.
+    if (opened)
+        restartJournal(JournalRecord::opened(QFileInfo(OpenDialogFileName).absoluteFilePath(), curveSetup()));
 }
 
 void TfmMain::dropFile(const QString &dropped)
@@ -141,4 +147,5 @@ void TfmMain::NDeleteAllClick()
     } catch (const std::exception &) {
         Dialogs::instance().message(this, QStringLiteral("Error"), Dialogs::Icon::None);
     }
+    restartJournal();
 }

@@ -1,6 +1,7 @@
 #include "serial/CPort.h"
 #include "app/TfmMain.h"
 #include "platform/errorreport.h"
+#include "platform/journalfile.h"
 #include "platform/messages.h"
 #include "platform/programfolder.h"
 
@@ -35,5 +36,6 @@ int main(int argc, char *argv[])
     translatePortTexts();
     TfmMain window;
     window.show();
+    window.startJournal(JournalFile::defaultFolder());
     return app.exec();
 }

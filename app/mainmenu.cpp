@@ -157,6 +157,7 @@ void TfmMain::FormCloseQuery(bool &CanClose)
     // The settings are kept even when the user then cancels the close; a
     // refused write is reported and does not hold the window open.
     runGuarded([this] { SaveSettings(); });
+    bool declined = false; // the user chose to let the unsaved lines go
     if (Memo1->isModified() || Memo2->isModified()) {
         switch (Dialogs::instance().question(this, QStringLiteral("Сохранить статистику?"),
                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
@@ -167,6 +168,7 @@ void TfmMain::FormCloseQuery(bool &CanClose)
             break;
         case QMessageBox::No:
             CanClose = true;
+            declined = true;
             break;
         default:
             CanClose = false;
@@ -176,6 +178,8 @@ void TfmMain::FormCloseQuery(bool &CanClose)
     }
     if (CanClose) {
         runGuarded([this] { ComPort1->Close(); });
+        // A save that failed or was cancelled leaves the journal for the next start.
+        retireJournal(declined || (!Memo1->isModified() && !Memo2->isModified()));
         setAcceptDrops(false);
     }
 }

@@ -5,6 +5,7 @@
 
 #include "serial/CPort.h"
 #include "charts/engine/chart.h"
+#include "charts/journal.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/localeformat.h"
@@ -66,11 +67,15 @@ void TfmMain::btnStartClick()
     try {
         if (!ComPort1->Connected()) {
             Timer1->start();
-            const double now = Clock::timeOfDay();
-            Label25->setText(Fmt::longTime(now));
-            StartTime = now;
+            // A charge restored from the journal keeps the start it had.
+            if (!resumeCharge_) {
+                const double now = Clock::timeOfDay();
+                Label25->setText(Fmt::longTime(now));
+                StartTime = now;
+            }
             btnStart->setText(QStringLiteral("Stop"));
             ComPort1->Open();
+            resumeCharge_ = false;
         } else {
             btnStart->setText(QStringLiteral("Старт"));
             ComPort1->Close();
@@ -131,6 +136,7 @@ void TfmMain::Timer1Timer()
 void TfmMain::addLogLine(Channel ch, const QString &line)
 {
     memo(ch)->addLine(line);
+    journal(JournalRecord::line(ch == Channel::A ? 'A' : 'B', line));
 }
 
 int TfmMain::logLineCount(Channel ch) const
@@ -145,7 +151,9 @@ bool TfmMain::seriesViewOn(SeriesId s) const
 
 void TfmMain::addSeriesPoint(SeriesId s, double value, const QString &label)
 {
-    AddChartPoint(series(s), value, label, fontColor(curve(s).colour));
+    const QColor colour = fontColor(curve(s).colour);
+    AddChartPoint(series(s), value, label, colour);
+    journal(JournalRecord::point(int(s), {value, label, colour.rgb()}));
     Chart1->update();
 }
 

@@ -1,7 +1,8 @@
 // Packets per second through the receive path: framing, decoding, log lines
 // and chart points, with the window's real memos. Fed in the chunk sizes the
 // port's event thread delivers, once into empty logs and once into logs that
-// already hold a day's worth of lines.
+// already hold a day's worth of lines, and then with the crash-safe journal
+// writing every line and point.
 //
 //   build/bench/bench_receive [packets]
 
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -48,10 +50,13 @@ void prefill(TfmMain &w, int lines)
             w.series(s).append(1.33, QStringLiteral("11:59"), Qt::green);
 }
 
-double run(int packets, int existing)
+double run(int packets, int existing, bool journal)
 {
     TfmMain w;
     w.show();
+    QTemporaryDir state;
+    if (journal)
+        w.startJournal(state.path());
     resetLinkState();
     w.TimerResetReceiver->stop(); // a stall of the benchmark is no silence
     prefill(w, existing);
@@ -83,6 +88,8 @@ double run(int packets, int existing)
     }
     w.Memo1->flush();
     w.Memo2->flush();
+    if (journal)
+        w.journalTimerTimer();
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (w.Memo1->lineCount() != existing + packets / 2)
         std::fprintf(stderr, "lost lines: %d\n", w.Memo1->lineCount());
@@ -97,10 +104,12 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int packets = argc > 1 ? std::atoi(argv[1]) : 100000;
     const double lineRate = 38400.0 / 10 / 5; // 10 bits a byte, 5 bytes a packet
-    for (int existing : {0, 100000}) {
-        const double rate = run(packets, existing);
-        std::printf("%6d lines in each log: %9.0f packets/s (%.2f us/packet, %.0fx the line rate)\n",
-                    existing, rate, 1e6 / rate, rate / lineRate);
+    for (bool journal : {false, true}) {
+        for (int existing : {0, 100000}) {
+            const double rate = run(packets, existing, journal);
+            std::printf("%6d lines in each log, journal %-3s: %9.0f packets/s (%.2f us/packet, %.0fx the line rate)\n",
+                        existing, journal ? "on" : "off", rate, 1e6 / rate, rate / lineRate);
+        }
     }
     return 0;
 }

@@ -1,0 +1,180 @@
+// The crash-safe journal of the logs and curves: what the window writes to
+// it, when it is begun again or retired, and the offer to restore what a
+// run that ended badly left behind.
+
+#include "app/TfmMain.h"
+
+#include "charts/engine/chart.h"
+#include "charts/journal.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/journalfile.h"
+#include "platform/localeformat.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+const QString NotStarted = QStringLiteral("Время вкл.");
+
+QDateTime journalDate(const JournalContent &content, const LeftoverJournal &file)
+{
+    return content.started.isValid() ? content.started : QFileInfo(file.path()).lastModified();
+}
+
+QString offerText(const JournalContent &c, const QDateTime &date)
+{
+    QString text = QStringLiteral("Восстановить несохранённую статистику?\n\n");
+    text += QStringLiteral("Запись от %1\n").arg(date.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
+    text += QStringLiteral("Канал A - строк: %1, канал B - строк: %2, из них не сохранено: %3")
+                .arg(c.a.size())
+                .arg(c.b.size())
+                .arg(c.unsavedLines);
+    if (!c.openedFile.isEmpty())
+        text += QStringLiteral("\nНачало - файл %1%2")
+                    .arg(c.openedFile, c.openedFileMissing ? QStringLiteral(" (не найден)") : QString());
+    if (c.damaged > 0)
+        text += QStringLiteral("\nПовреждённых записей пропущено: %1").arg(c.damaged);
+    return text;
+}
+
+} // namespace
+
+void TfmMain::startJournal(const QString &folder)
+{
+    journal_ = std::make_unique<JournalFile>();
+    std::vector<LeftoverJournal> found = JournalFile::leftovers(folder);
+    bool restored = false;
+    // Newest first: that is the charge the user most likely wants back. Only
+    // one can fill the logs; the others are kept aside under their date.
+    for (auto it = found.rbegin(); it != found.rend(); ++it) {
+        const JournalContent content = replayJournal(it->bytes());
+        const QString date = journalDate(content, *it).toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+        if (content.unsavedLines == 0 && content.damaged == 0) {
+            it->remove(); // everything in it was saved or cleared
+        } else if (restored || content.unsavedLines == 0
+                   || Dialogs::instance().question(this, offerText(content, journalDate(content, *it)),
+                                                   QMessageBox::Yes | QMessageBox::No,
+                                                   QStringLiteral("Восстановление статистики"))
+                          != QMessageBox::Yes) {
+            it->setAside(date);
+        } else {
+            restoreJournal(content);
+            restored = journal_->adopt(std::move(*it), content.wholeBytes);
+        }
+    }
+    if (!restored && journal_->create(folder))
+        journal_->append(JournalRecord::header(Clock::now(), Fmt::decimalSeparator().at(0)));
+    if (!journal_->isOpen()) {
+        reportJournalFailure(journal_->error());
+        journal_.reset();
+        return;
+    }
+    linkLogJournaled_ = LogText.size();
+    journaledStart_ = {StartTime, TimeOffset, Label25->text()};
+    journalTimer->start();
+}
+
+void TfmMain::restoreJournal(const JournalContent &c)
+{
+    Memo1->setLines(c.a);
+    Memo2->setLines(c.b);
+    Memo1->setModified(c.unsavedLines > 0);
+    Memo2->setModified(c.unsavedLines > 0);
+    for (int i = 0; i < JournalCurves; ++i) {
+        ChartSeries &s = series(SeriesId(i));
+        s.clear();
+        for (const ChartPoint &p : c.curves[size_t(i)])
+            s.append(p.value, p.label, QColor::fromRgb(p.colour));
+    }
+    Chart1->undoZoom();
+    Chart1->update();
+    if (!c.openedFile.isEmpty())
+        setStatusPanelText(0, QStringLiteral("   ") + QFileInfo(c.openedFile).fileName());
+    if (!c.linkLog.isEmpty())
+        LogText = logLegend() + c.linkLog;
+    if (c.hasChargeStart) {
+        StartTime = c.startTime;
+        TimeOffset = c.timeOffset;
+        Label25->setText(c.startShown);
+        // The charge was running: the next Start carries it on, its clock
+        // counting from the start it had.
+        resumeCharge_ = c.startShown != NotStarted;
+    }
+}
+
+void TfmMain::reportJournalFailure(const QString &reason)
+{
+    if (journalFailureShown_)
+        return;
+    journalFailureShown_ = true;
+    Dialogs::instance().message(this,
+                                QStringLiteral("Журнал несохранённой статистики не ведётся: %1\n"
+                                               "Программа продолжает работу без него.")
+                                    .arg(reason),
+                                Dialogs::Icon::Warning);
+}
+
+void TfmMain::journalTimerTimer()
+{
+    if (!journal_)
+        return;
+    // The link log only grows between resets; what it gained goes in whole.
+    if (LogText.size() < linkLogJournaled_)
+        linkLogJournaled_ = LogText.size();
+    if (LogText.size() > linkLogJournaled_) {
+        journal_->append(JournalRecord::linkLog(LogText.mid(linkLogJournaled_)));
+        linkLogJournaled_ = LogText.size();
+    }
+    const JournaledStart now{StartTime, TimeOffset, Label25->text()};
+    if (!(now == journaledStart_)) {
+        journal_->append(JournalRecord::chargeStart(now.startTime, now.timeOffset, now.shown));
+        journaledStart_ = now;
+    }
+    const QString failure = journal_->error();
+    if (!failure.isEmpty())
+        reportJournalFailure(failure);
+}
+
+void TfmMain::journal(const QByteArray &record)
+{
+    if (journal_)
+        journal_->append(record);
+}
+
+void TfmMain::restartJournal(const QByteArray &first)
+{
+    resumeCharge_ = false;
+    if (!journal_)
+        return;
+    journal_->restart(JournalRecord::header(Clock::now(), Fmt::decimalSeparator().at(0)) + first);
+    linkLogJournaled_ = LogText.size();
+    journaledStart_ = {};
+}
+
+void TfmMain::retireJournal(bool everythingSaved)
+{
+    if (!journal_)
+        return;
+    journalTimerTimer(); // what the last tick has not seen yet
+    if (everythingSaved)
+        journal_->discard();
+    else
+        journal_->close();
+    journal_.reset();
+}
+
+CurveSetup TfmMain::curveSetup() const
+{
+    CurveSetup setup;
+    for (int i = 0; i < JournalCurves; ++i) {
+        setup.shown[size_t(i)] = curve(SeriesId(i)).view->isChecked();
+        setup.colour[size_t(i)] = fontColor(curve(SeriesId(i)).colour).rgb();
+    }
+    return setup;
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+// The journal's records: what happened to the logs and the curves since the
+// record was last begun (at start, on clearing everything, on opening a data
+// file), one record a line, each with a hash of its own so a torn or
+// scribbled record is told from a whole one. Replaying the records gives the
+// logs and the curves back as they were.
+
+#include "charts/engine/series.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <vector>
+
+// The four curves in the chart's order: U and T of channel A, then of B.
+constexpr int JournalCurves = 4;
+
+// What a rebuild of the curves from the logs depended on.
+struct CurveSetup
+{
+    std::array<bool, JournalCurves> shown{};
+    std::array<QRgb, JournalCurves> colour{};
+};
+
+namespace JournalRecord {
+QByteArray header(const QDateTime &started, QChar decimalPoint);
+// A line added to channel 'A' or 'B'.
+QByteArray line(char channel, const QString &text);
+QByteArray point(int curve, const ChartPoint &point);
+QByteArray chartCleared();
+// Both channels' curves built again from the logs.
+QByteArray chartRebuilt(const CurveSetup &setup);
+// The logs were read from this data file, and the curves built from them.
+QByteArray opened(const QString &path, const CurveSetup &setup);
+// Everything so far is in this data file.
+QByteArray saved(const QString &path);
+// The charge's start as the charge clock counts it.
+QByteArray chargeStart(double startTime, double timeOffset, const QString &shown);
+// Text added to the link log.
+QByteArray linkLog(const QString &text);
+} // namespace JournalRecord
+
+struct JournalContent
+{
+    QDateTime started;          // when the journal was begun, if its header is whole
+    QString openedFile;         // the data file the logs began from
+    bool openedFileMissing = false;
+    QStringList a, b;
+    QString linkLog;
+    std::array<std::vector<ChartPoint>, JournalCurves> curves;
+    bool hasChargeStart = false;
+    double startTime = 0, timeOffset = 0;
+    QString startShown;
+    int unsavedLines = 0;       // log lines added after the last save
+    int damaged = 0;            // records skipped as torn or scribbled
+    qint64 wholeBytes = 0;      // where the last whole line of the file ends
+};
+
+// The journal's bytes replayed. Logs rebuilt into curves are read with the
+// decimal point the journal was written with.
+JournalContent replayJournal(const QByteArray &bytes);
