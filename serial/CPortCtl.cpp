@@ -1,7 +1,12 @@
 #include "serial/CPortCtl.h"
 #include "serial/CPortSetup.h"
 
+#include "platform/messages.h"
+
+#include <QAbstractItemView>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace {
 const char *const kGlyphNames[] = {"RED", "GREEN", "BLUE", "YELLOW", "PURPLE", "BULB"};
@@ -162,6 +167,53 @@ TComComboBox::TComComboBox(QWidget *parent) : QComboBox(parent)
 {
     setEditable(false); // a drop-down list
     connect(this, &QComboBox::activated, this, &TComComboBox::selectionChanged);
+    // What the chosen port is shows over the closed box too.
+    connect(this, &QComboBox::currentIndexChanged, this,
+            [this](int i) { setToolTip(itemData(i, Qt::ToolTipRole).toString()); });
+}
+
+namespace {
+
+// "FTDI FT232R USB UART", "USB 0403:6001, serial number A10K1" and the
+// stable link, each on a line of its own; empty for a port with nothing known.
+QString portDescription(const SerialPortDetails &d)
+{
+    QStringList lines;
+    const QString names = (d.manufacturer + QLatin1Char(' ') + d.product).trimmed();
+    if (!names.isEmpty())
+        lines << names;
+    if (!d.vendorId.isEmpty()) {
+        QString usb = QStringLiteral("USB %1:%2").arg(d.vendorId, d.productId);
+        if (!d.serial.isEmpty())
+            usb += QStringLiteral(", ") + Messages::text("cport", QStringLiteral("serial number")) + QLatin1Char(' ')
+                   + d.serial;
+        lines << usb;
+    }
+    if (!d.byId.isEmpty())
+        lines << d.byId;
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+void TComComboBox::addPortItems(const QStringList &ports)
+{
+    // Each port by its name, and right after it by its stable link when it
+    // has one: a port chosen by the link is found again in any USB socket.
+    for (const QString &name : ports) {
+        const SerialPortDetails details = describeSerialPort(name);
+        const QString description = portDescription(details);
+        for (const QString &text : {name, details.byId}) {
+            if (text.isEmpty())
+                continue;
+            addItem(text);
+            setItemData(count() - 1, description, Qt::ToolTipRole);
+        }
+    }
+    int widest = 0;
+    for (int i = 0; i < count(); ++i)
+        widest = std::max(widest, fontMetrics().horizontalAdvance(itemText(i)));
+    view()->setMinimumWidth(widest + 24);
 }
 
 void TComComboBox::setComPort(TCustomComPort *port)
@@ -187,7 +239,11 @@ void TComComboBox::setComProperty(TComProperty p)
     QStringList items;
     switch (p) {
     case cpNone: break;
-    case cpPort: ListSerialPorts(items); break;
+    case cpPort:
+        ListSerialPorts(items);
+        addPortItems(items);
+        items.clear();
+        break;
     case cpBaudRate: items = baudRateTexts(); break;
     case cpDataBits: items = dataBitsTexts(); break;
     case cpStopBits: items = stopBitsTexts(); break;

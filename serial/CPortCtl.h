@@ -106,6 +106,7 @@ public:
     void ApplySettings();
 
 private:
+    void addPortItems(const QStringList &ports);
     QString currentValueText() const;
     void selectionChanged(int index);
 

@@ -2,32 +2,16 @@
 
 #include "serial/portlist.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
 
-QString readLine(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readLine()).trimmed() : QString();
-}
-
-// The USB device is the first folder above the tty's device that has a
-// vendor id (the interface sits between them).
 QString usbIdentity(const QString &ttyName)
 {
-    QString at = QFileInfo(QDir(serialDeviceRoot()).filePath(ttyName + QStringLiteral("/device")))
-                     .canonicalFilePath();
-    for (int up = 0; up < 5 && !at.isEmpty(); ++up) {
-        const QString vendor = readLine(at + QStringLiteral("/idVendor"));
-        if (!vendor.isEmpty())
-            return vendor + QLatin1Char(':') + readLine(at + QStringLiteral("/idProduct"))
-                + QLatin1Char(':') + readLine(at + QStringLiteral("/serial"));
-        at = QFileInfo(at).absolutePath();
-    }
-    return {};
+    if (usbDeviceFolder(ttyName).isEmpty())
+        return {};
+    const SerialPortDetails d = describeSerialPort(ttyName);
+    return d.vendorId + QLatin1Char(':') + d.productId + QLatin1Char(':') + d.serial;
 }
 
 } // namespace

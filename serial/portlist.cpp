@@ -17,6 +17,18 @@ QString &deviceRoot()
     return root;
 }
 
+QString &byIdFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+QString readLine(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readLine()).trimmed() : QString();
+}
+
 } // namespace
 
 void setSerialDeviceRoot(const QString &root)
@@ -52,4 +64,44 @@ void ListSerialPorts(QStringList &list)
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
     list = ports;
+}
+
+void setSerialByIdFolder(const QString &folder)
+{
+    byIdFolder() = folder;
+}
+
+QString usbDeviceFolder(const QString &ttyName)
+{
+    // The USB device is the first folder above the tty's device that has a
+    // vendor id (the interface sits between them).
+    QString at = QFileInfo(QDir(serialDeviceRoot()).filePath(ttyName + QStringLiteral("/device")))
+                     .canonicalFilePath();
+    for (int up = 0; up < 5 && !at.isEmpty() && at != QLatin1String("/"); ++up) {
+        if (QFileInfo::exists(at + QStringLiteral("/idVendor")))
+            return at;
+        at = QFileInfo(at).absolutePath();
+    }
+    return {};
+}
+
+SerialPortDetails describeSerialPort(const QString &name)
+{
+    SerialPortDetails d;
+    const QString usb = usbDeviceFolder(name);
+    if (!usb.isEmpty()) {
+        d.vendorId = readLine(usb + QStringLiteral("/idVendor"));
+        d.productId = readLine(usb + QStringLiteral("/idProduct"));
+        d.serial = readLine(usb + QStringLiteral("/serial"));
+        d.manufacturer = readLine(usb + QStringLiteral("/manufacturer"));
+        d.product = readLine(usb + QStringLiteral("/product"));
+    }
+    const QDir byId(byIdFolder().isEmpty() ? QStringLiteral("/dev/serial/by-id") : byIdFolder());
+    for (const QFileInfo &link : byId.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+        if (link.isSymLink() && QFileInfo(link.symLinkTarget()).fileName() == name) {
+            d.byId = link.absoluteFilePath();
+            break;
+        }
+    }
+    return d;
 }

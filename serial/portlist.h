@@ -15,3 +15,19 @@ void ListSerialPorts(QStringList &list);
 void setSerialDeviceRoot(const QString &root);
 // The folder the tty classes are read from.
 QString serialDeviceRoot();
+
+// What a listed port is, for people choosing among ports: the USB device
+// behind it (from sysfs) and the stable link udev made to it, if any.
+struct SerialPortDetails
+{
+    QString byId; // /dev/serial/by-id/... pointing at the port; survives another USB socket
+    QString vendorId, productId, serial;
+    QString manufacturer, product;
+};
+SerialPortDetails describeSerialPort(const QString &name);
+// The sysfs folder of the USB device behind a tty, or empty for one with
+// none (a UART, a pseudo-terminal).
+QString usbDeviceFolder(const QString &ttyName);
+// Where the stable links are (/dev/serial/by-id); tests point it elsewhere;
+// empty restores the real one.
+void setSerialByIdFolder(const QString &folder);

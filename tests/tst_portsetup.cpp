@@ -200,6 +200,59 @@ private slots:
         QCOMPARE(port.Port(), QStringLiteral("/tmp/ostrel-charger"));
     }
 
+    // Each port says what it is, and its stable link is there to choose.
+    void portDescriptions()
+    {
+        QTemporaryDir sys, links;
+        const QDir root(sys.path());
+        const QString usb = QStringLiteral("devices/usb1/1-2");
+        QVERIFY(root.mkpath(usb + QStringLiteral("/1-2:1.0")));
+        const std::pair<const char *, const char *> attributes[] = {
+            {"idVendor", "0403\n"}, {"idProduct", "6001\n"}, {"serial", "A10K1\n"},
+            {"manufacturer", "FTDI\n"}, {"product", "FT232R USB UART\n"}};
+        for (const auto &[name, value] : attributes) {
+            QFile f(root.filePath(usb + QLatin1Char('/') + QLatin1String(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(value);
+        }
+        QVERIFY(root.mkpath(QStringLiteral("ttyUSB3")));
+        QVERIFY(QFile::link(root.filePath(usb + QStringLiteral("/1-2:1.0")),
+                            root.filePath(QStringLiteral("ttyUSB3/device"))));
+        makeTty(root, QStringLiteral("ttyS0"), QStringLiteral("serial8250"), "4\n");
+        const QString byId = QDir(links.path()).filePath(QStringLiteral("usb-FTDI_FT232R_USB_UART_A10K1-if00-port0"));
+        QVERIFY(QFile::link(QStringLiteral("../../ttyUSB3"), byId));
+        setSerialDeviceRoot(sys.path());
+        setSerialByIdFolder(links.path());
+
+        const QString description =
+            QStringLiteral("FTDI FT232R USB UART\nUSB 0403:6001, serial number A10K1\n") + byId;
+        TComPort port;
+        port.setPort(QStringLiteral("ttyS0"));
+        whenDialogShows([&](TComSetupFrm *form) {
+            TComComboBox *c = form->Combo1;
+            QCOMPARE(c->count(), 3);
+            QCOMPARE(c->itemText(0), QStringLiteral("ttyS0"));
+            QCOMPARE(c->itemText(1), QStringLiteral("ttyUSB3"));
+            QCOMPARE(c->itemText(2), byId);
+            QVERIFY(c->itemData(0, Qt::ToolTipRole).toString().isEmpty());
+            QCOMPARE(c->itemData(1, Qt::ToolTipRole).toString(), description);
+            QCOMPARE(c->itemData(2, Qt::ToolTipRole).toString(), description);
+            choose(c, byId);
+            QCOMPARE(c->toolTip(), description);
+            form->Button1->click();
+        });
+        port.ShowPortSetup();
+        QCOMPARE(port.Port(), byId);
+        whenDialogShows([&](TComSetupFrm *form) {
+            QCOMPARE(form->Combo1->Text(), byId);
+            QCOMPARE(form->Combo1->toolTip(), description);
+            form->Button2->click();
+        });
+        port.ShowPortSetup();
+        setSerialDeviceRoot(sys_.path());
+        setSerialByIdFolder(QString());
+    }
+
     // Catalogs: full code, then two letters, else none.
     void catalogs()
     {
@@ -224,6 +277,7 @@ private slots:
         QCOMPARE(form.windowTitle(), QStringLiteral("Настройка порта"));
         QCOMPARE(form.GroupBox1->title(), QStringLiteral(" Параметры "));
         QCOMPARE(form.Combo5->itemText(2), QStringLiteral("Even")); // combo items stay as they are
+        QCOMPARE(Messages::text("cport", QStringLiteral("serial number")), QStringLiteral("серийный номер"));
     }
 };
 
