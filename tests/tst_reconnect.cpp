@@ -3,6 +3,7 @@
 
 #include "app/TfmMain.h"
 #include "app/widgets.h"
+#include "charts/datafile.h"
 #include "link/statistika.h"
 #include "platform/programfolder.h"
 #include "serial/CPort.h"
@@ -15,6 +16,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -28,6 +30,28 @@ void writeText(const QString &path, const QByteArray &text)
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(text);
 }
+
+// The adapter is pulled while the save dialog is open: the loss is handled
+// in the dialog's event loop, before the file is written.
+class UnplugWhileSaving : public ScriptedDialogs
+{
+public:
+    UnplugWhileSaving(chargesim::Simulator &sim, TComPort *port) : sim_(sim), port_(port) {}
+
+    QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
+                         const QString &suffix) override
+    {
+        sim_.unplug();
+        lostInDialog = QTest::qWaitFor([this] { return !port_->Connected(); }, 5000);
+        return ScriptedDialogs::saveFileName(parent, suggested, filter, suffix);
+    }
+
+    bool lostInDialog = false;
+
+private:
+    chargesim::Simulator &sim_;
+    TComPort *port_;
+};
 
 } // namespace
 
@@ -94,6 +118,65 @@ private slots:
         sim.replug();
         QTest::qWait(700);
         QVERIFY(!w.ComPort1->Connected());
+        sim.stop();
+    }
+
+    // A reply the pulled adapter never brings times out as any other, and
+    // the button comes back; nothing opens a dialog.
+    void exchangeOverALoss()
+    {
+        resetLinkState();
+        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        chargesim::Simulator sim(
+            {.link = link.toStdString(), .samples = false, .fault = chargesim::Fault::LateReply, .lateMs = 3000});
+        sim.start();
+        TfmMain w;
+        w.ComPort1->setPort(link);
+        w.btnStart->click();
+        QVERIFY(w.ComPort1->Connected());
+        auto &dialogs = ScriptedDialogs::install();
+        for (QPushButton *button : {w.BtnSendSave, w.BtnReadUartStr}) {
+            button->click();
+            QVERIFY(!w.BtnSendSave->isEnabled() || button == w.BtnReadUartStr);
+            QVERIFY(w.Timer2->isActive());
+            sim.unplug();
+            QTRY_VERIFY(!w.ComPort1->Connected());
+            QTRY_VERIFY_WITH_TIMEOUT(!w.Timer2->isActive(), 3000);
+            QVERIFY(w.BtnSendSave->isEnabled());
+            QCOMPARE(w.LabStatus->text(), QStringLiteral("Нет ответа!"));
+            sim.replug();
+            QTRY_VERIFY_WITH_TIMEOUT(w.ComPort1->Connected(), 5000);
+        }
+        QVERIFY(dialogs.messages.isEmpty());
+        sim.stop();
+    }
+
+    // A save while the adapter goes: the file holds every line, the logs
+    // count as saved.
+    void saveOverALoss()
+    {
+        resetLinkState();
+        QTemporaryDir files;
+        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
+        sim.start();
+        TfmMain w;
+        w.ComPort1->setPort(link);
+        w.btnStart->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.Memo1->lineCount() >= 6, 10000);
+        auto dialogs = std::make_unique<UnplugWhileSaving>(sim, w.ComPort1);
+        const QString path = QDir(files.path()).filePath(QStringLiteral("charge.txt"));
+        dialogs->fileAnswers = {path};
+        UnplugWhileSaving &d = *dialogs;
+        Dialogs::install(std::move(dialogs));
+        w.NSaveAllClick();
+        QVERIFY(d.lostInDialog);
+        QVERIFY(d.messages.isEmpty());
+        QVERIFY(w.statusPanelText(1).startsWith(QStringLiteral("связь потеряна - ")));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), joinLogs(w.Memo1->lines(), w.Memo2->lines()));
+        QVERIFY(!w.Memo1->isModified() && !w.Memo2->isModified());
         sim.stop();
     }
 
