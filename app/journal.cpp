@@ -15,6 +15,7 @@
 
 #include <QFileInfo>
 #include <QLabel>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
 
@@ -84,8 +85,10 @@ void TfmMain::restoreJournal(const JournalContent &c)
 {
     Memo1->setLines(c.a);
     Memo2->setLines(c.b);
-    Memo1->setModified(c.unsavedLines > 0);
-    Memo2->setModified(c.unsavedLines > 0);
+    for (LogMemo *m : {Memo1, Memo2}) {
+        m->setModified(c.unsavedLines > 0);
+        m->moveCursor(QTextCursor::End); // where the charge stopped, as it was on screen
+    }
     for (int i = 0; i < JournalCurves; ++i) {
         ChartSeries &s = series(SeriesId(i));
         s.clear();
