@@ -191,10 +191,16 @@ std::vector<Packet> Simulator::nextPackets()
     for (int ch = 0; ch < 2; ++ch) {
         const Setup &s = setups[ch];
         const double t = std::fmod(minutes_ + s.offset, s.cell.minutes);
+        if (done_[ch])
+            continue;
         if (t < lastT_[ch] || lastT_[ch] < 0) {
             const auto odd = static_cast<std::uint8_t>(ch);
             if (lastT_[ch] >= 0)
                 out.push_back(wordPacket(0x03 + odd, 0x80 << 8, 0));
+            if (lastT_[ch] >= 0 && !options_.repeat) {
+                done_[ch] = true;
+                continue;
+            }
             const auto units = static_cast<std::uint16_t>(s.milliamps * options_.senseR
                                                           / options_.adcStep);
             out.push_back(wordPacket(0x07 + odd, units, std::uint16_t(s.mode << 8)));
@@ -203,8 +209,10 @@ std::vector<Packet> Simulator::nextPackets()
         }
         lastT_[ch] = t;
     }
-    for (const Packet &p : nextSamples())
-        out.push_back(p);
+    const std::array<Packet, 2> samples = nextSamples();
+    for (int ch = 0; ch < 2; ++ch)
+        if (!done_[ch])
+            out.push_back(samples[size_t(ch)]);
     return out;
 }
 

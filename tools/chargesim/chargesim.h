@@ -72,6 +72,7 @@ struct Options
     Fault fault = Fault::None;
     int lateMs = 700;            // delay of a late reply
     int strayEvery = 10;         // StrayByte: intervals between two stray bytes
+    bool repeat = true;          // a new cell after each end (off: a channel goes quiet after its end report)
 };
 
 class Simulator
@@ -138,6 +139,7 @@ private:
     int stopPipe_[2] = {-1, -1};
     double minutes_ = 0;
     double lastT_[2] = {-1, -1};
+    bool done_[2] = {false, false}; // ended and not repeating
     std::atomic<Fault> fault_;
     std::atomic<int> frames_{0};
     std::atomic<int> strays_{0};

@@ -17,11 +17,12 @@ void usage()
 {
     std::fprintf(stderr,
                  "usage: ostrel-chargesim [--link PATH] [--interval-ms N] [--speed X] [--quiet]\n"
-                 "                        [--fault NAME]\n"
+                 "                        [--once] [--fault NAME]\n"
                  "  --link PATH       make PATH a link to the simulated port\n"
                  "  --interval-ms N   time between samples of a channel (default 1000)\n"
                  "  --speed X         charge minutes per real minute (default 1)\n"
                  "  --quiet           send no charge stream, only answer commands\n"
+                 "  --once            one charge a channel, then quiet after its end report\n"
                  "  --fault NAME      answer parameter requests wrongly: bad-checksum,\n"
                  "                    altered-echo, no-reply, late-reply, interleaved;\n"
                  "                    stray-byte: a byte of line noise every ten samples;\n"
@@ -44,6 +45,8 @@ int main(int argc, char **argv)
             options.speed = std::atof(argv[++i]);
         } else if (a == "--quiet") {
             options.samples = false;
+        } else if (a == "--once") {
+            options.repeat = false;
         } else if (a == "--fault" && hasValue) {
             const std::string f = argv[++i];
             if (f == "unplug") {
