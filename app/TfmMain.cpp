@@ -10,6 +10,7 @@
 #include "link/statistika.h"
 #include "app/widgets.h"
 
+#include <QDBusConnection>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -63,6 +64,7 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     journalTimer = make<QTimer>(this, "journalTimer");
     journalTimer->setInterval(JournalFile::SyncIntervalMs);
 
+    useDesktopBuses(QDBusConnection::sessionBus(), QDBusConnection::systemBus());
     buildPort();
     buildStatisticsPage();
     buildChartPage();

@@ -2,11 +2,13 @@
 
 #include "link/frames.h"
 #include "link/linkview.h"
+#include "charts/chargesummary.h"
 #include "charts/engine/series.h"
 #include "serial/devicewatch.h"
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <array>
@@ -39,6 +41,9 @@ struct ExchangeOutcome;
 struct CurveSetup;
 struct JournalContent;
 class JournalFile;
+class DesktopNotices;
+class SleepInhibitor;
+class QDBusConnection;
 
 // The serial port component in the user's language, where a catalog exists:
 // its error texts once, its error suffix at every raise.
@@ -170,6 +175,7 @@ public:
     QAction *NGradientVisible = nullptr;
     QAction *NFormColor = nullptr;
     QPointer<TFormColor> FormColor; // while "Цвета" is open
+    QAction *NNotices = nullptr;    // desktop notices on or off
     QAction *N14 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QMenu *PopupMenu2 = nullptr;
@@ -301,6 +307,15 @@ public:
     // On closing: deleted when nothing is left unsaved, else kept for the
     // next start to offer.
     void retireJournal(bool everythingSaved);
+
+    // Watching the charge (chargewatch.cpp): desktop notices, the computer
+    // kept awake, each channel's summary. The services are looked for on
+    // the user's buses; tests hand in a private one.
+    void useDesktopBuses(const QDBusConnection &session, const QDBusConnection &system);
+    const SleepInhibitor *sleepInhibitor() const { return inhibitor_; }
+    // The channel's last charge and, while it runs, the one before.
+    QString channelSummary(Channel ch) const;
+    void copySummary(Channel ch);
     void HandleBlockReply(const quint8 *bytes, int count) override;
 
     // A curve with the button that switches it and the label that holds
@@ -368,6 +383,20 @@ private:
         QString shown;
         bool operator==(const JournaledStart &) const = default;
     } journaledStart_;
+    void watchLine(Channel ch, const QString &line);
+    void chargeEnded(Channel ch);
+    // Stop, or the wait for a lost adapter given up: the charges stop counting.
+    void chargeInterrupted(ChargeStop why);
+    void linkLostNotice();
+    void decodeErrorNotice(const QString &chargeTime);
+    void notice(const QString &title, const QString &body, bool trouble);
+    void noteMissingService(const QString &what, const QString &reason);
+    double trickleFor(const ChargeSummary &s) const;
+    DesktopNotices *notices_ = nullptr;
+    SleepInhibitor *inhibitor_ = nullptr;
+    std::array<bool, 2> charging_{};
+    std::array<ChargeStop, 2> stopped_{ChargeStop::Unknown, ChargeStop::Unknown};
+    QElapsedTimer lastDecodeNotice_;
     // Restored from the journal while the charge ran: the next Start goes on
     // with its clock.
     bool resumeCharge_ = false;

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QToolButton>
@@ -288,6 +289,7 @@ void TfmMain::Chart1ClickSeries(ChartSeries *series, int i)
     const QString text = readoutText(*series, (a ? BtnViewAT : BtnViewBT)->isChecked() ? &t : nullptr, i);
     QLabel *label = a ? labelClickSeriesA : labelClickSeriesB;
     label->setText(text);
+    label->setToolTip(channelSummary(a ? Channel::A : Channel::B));
     label->adjustSize();
     setFontColor(label, fontColor(a ? LabelColor_AU : LabelColor_BU));
 }
@@ -339,6 +341,11 @@ bool TfmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Chart1 && event->type() == QEvent::Resize) {
         placeColourLabels();
+        return false;
+    }
+    // The summaries are read from the logs when asked for, not kept up to date.
+    if (watched == GroupBoxLabel && event->type() == QEvent::ToolTip) {
+        GroupBoxLabel->setToolTip(channelSummary(Channel::A) + QStringLiteral("\n\n") + channelSummary(Channel::B));
         return false;
     }
     if (event->type() != QEvent::KeyPress || PageControl1->currentWidget() != TabSheet1)

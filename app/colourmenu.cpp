@@ -33,6 +33,10 @@ void TfmMain::buildViewMenu()
     NGradientVisible->setCheckable(true);
     NFormColor = add("NFormColor", QStringLiteral("Цвета"));
     NFormColor->setCheckable(true);
+    view->addSeparator();
+    NNotices = add("NNotices", QStringLiteral("Уведомления о заряде"));
+    NNotices->setCheckable(true);
+    NNotices->setChecked(true);
 }
 
 void TfmMain::connectColourHandlers()

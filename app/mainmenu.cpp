@@ -67,7 +67,7 @@ void TfmMain::buildMenus()
     N14 = item(help, "N14", QStringLiteral("О программе"), QStyle::SP_MessageBoxInformation);
     buildViewMenu();
 
-    auto memoMenu = [this](QMenu *&menu, const char *name, LogMemo *memo, const char *const names[6]) {
+    auto memoMenu = [this](QMenu *&menu, const char *name, LogMemo *memo, const char *const names[7]) {
         menu = make<QMenu>(this, name);
         const QString captions[] = {QStringLiteral("Copy ADC"), QStringLiteral("Copy U"),
                                     QStringLiteral("Copy T"), QStringLiteral("Copy Time"),
@@ -83,12 +83,17 @@ void TfmMain::buildMenus()
         connectHandler(actions[3], &QAction::triggered, this, [this, memo] { copy_time(memo); });
         connectHandler(actions[4], &QAction::triggered, this, [this, memo] { CopyAll(memo); });
         connectHandler(actions[5], &QAction::triggered, this, [memo] { memo->clear(); });
+        QAction *summary = item(menu, names[6], QStringLiteral("Копировать сводку"));
+        menu->insertAction(actions[5], summary);
+        menu->insertSeparator(actions[5]);
+        const Channel ch = memo == Memo1 ? Channel::A : Channel::B;
+        connectHandler(summary, &QAction::triggered, this, [this, ch] { copySummary(ch); });
         memo->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(memo, &QWidget::customContextMenuRequested, this,
                 [memo, menu](const QPoint &at) { menu->exec(memo->mapToGlobal(at)); });
     };
-    const char *const names1[6] = {"CopyADC1", "CopyU1", "CopyT1", "CopyTime1", "CopyAll_1", "Clear1"};
-    const char *const names2[6] = {"CopyADC2", "CopyU2", "CopyT2", "CopyTime2", "CopyAll_2", "Clear2"};
+    const char *const names1[7] = {"CopyADC1", "CopyU1", "CopyT1", "CopyTime1", "CopyAll_1", "Clear1", "CopySummary1"};
+    const char *const names2[7] = {"CopyADC2", "CopyU2", "CopyT2", "CopyTime2", "CopyAll_2", "Clear2", "CopySummary2"};
     memoMenu(PopupMenu1, "PopupMenu1", Memo1, names1);
     memoMenu(PopupMenu2, "PopupMenu2", Memo2, names2);
 
@@ -178,6 +183,7 @@ void TfmMain::FormCloseQuery(bool &CanClose)
     }
     if (CanClose) {
         runGuarded([this] { ComPort1->Close(); });
+        chargeInterrupted(ChargeStop::Stopped); // no sleep lock outlives the window
         // A save that failed or was cancelled leaves the journal for the next start.
         retireJournal(declined || (!Memo1->isModified() && !Memo2->isModified()));
         setAcceptDrops(false);

@@ -62,7 +62,10 @@ void TfmMain::lbSendDblClick()
 
 void TfmMain::btnStartClick()
 {
-    // The user's Start or Stop ends any wait for a lost device.
+    // The user's Start or Stop ends any wait for a lost device, and the
+    // charges being watched.
+    if (reconnectTimer->isActive())
+        chargeInterrupted(ChargeStop::Stopped);
     reconnectTimer->stop();
     try {
         if (!ComPort1->Connected()) {
@@ -79,6 +82,8 @@ void TfmMain::btnStartClick()
         } else {
             btnStart->setText(QStringLiteral("Старт"));
             ComPort1->Close();
+            // After the close: it still hands on what had arrived.
+            chargeInterrupted(ChargeStop::Stopped);
             Timer1->stop();
             Label25->setText(QStringLiteral("Время вкл."));
             LbCurrentTime->setText(QStringLiteral("Время"));
@@ -98,6 +103,7 @@ void TfmMain::deviceLost()
     forgetHeldBytes();
     setStatusPanelText(1, QStringLiteral("связь потеряна - ") + Fmt::longTime(Clock::timeOfDay()));
     reconnectTimer->start();
+    linkLostNotice();
 }
 
 void TfmMain::reconnectTimerTimer()
@@ -136,6 +142,7 @@ void TfmMain::Timer1Timer()
 void TfmMain::addLogLine(Channel ch, const QString &line)
 {
     memo(ch)->addLine(line);
+    watchLine(ch, line);
     journal(JournalRecord::line(ch == Channel::A ? 'A' : 'B', line));
 }
 
@@ -198,6 +205,7 @@ void TfmMain::showReceivedTotal(int total)
 void TfmMain::showReceiveError(const QString &chargeTime)
 {
     setStatusPanelText(1, QStringLiteral("ошибка в принимаемых данных - ") + chargeTime);
+    decodeErrorNotice(chargeTime);
 }
 
 void TfmMain::showLinkStatus(const QString &text)

@@ -12,6 +12,7 @@
 #include "app/widgets.h"
 
 #include <QDir>
+#include <QAction>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -22,6 +23,9 @@ namespace {
 const QString PageSetting = QStringLiteral("PageSetting");
 const QString Chart = QStringLiteral("Chart");
 const QString Port = QStringLiteral("ComPort1");
+// Desktop notices came later than the other settings: a file without the
+// section has them on.
+const QString Notices = QStringLiteral("Notices");
 // The colour value a colour label was loaded with.
 const char *const StoredColour = "storedColourValue";
 
@@ -108,6 +112,7 @@ void TfmMain::LoadSettings()
 
     seriesColoursFromLabels();
 
+    NNotices->setChecked(ini.readBool(Notices, QStringLiteral("Enabled"), true));
     applyGradient(ini.readBool(Chart, QStringLiteral("Gradient"), false));
     if (ini.readBool(Chart, QStringLiteral("View2D"), false)) {
         btnView2D->setChecked(true);
@@ -151,5 +156,6 @@ void TfmMain::SaveSettings()
     }
     for (const auto &[key, value] : storedColours())
         ini.writeInteger(Chart, key, *value);
+    ini.writeBool(Notices, QStringLiteral("Enabled"), NNotices->isChecked());
     ComPort1->SaveSettings(stIniFile, path);
 }

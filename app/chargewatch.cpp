@@ -1,0 +1,155 @@
+// Watching a charge left alone: a desktop notice when a channel ends or
+// trouble comes, the computer kept awake while a charge runs, and each
+// channel's charge summed up.
+
+#include "app/TfmMain.h"
+
+#include "serial/CPort.h"
+#include "serial/CPortCtl.h"
+#include "platform/clock.h"
+#include "platform/desktopservices.h"
+#include "platform/localeformat.h"
+#include "link/statistika.h"
+#include "app/widgets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTime>
+#include <QTimer>
+
+namespace {
+
+char letter(Channel ch)
+{
+    return ch == Channel::A ? 'A' : 'B';
+}
+
+const QString SampleMark = QStringLiteral("    ADC=");
+
+} // namespace
+
+void TfmMain::useDesktopBuses(const QDBusConnection &session, const QDBusConnection &system)
+{
+    delete notices_;
+    delete inhibitor_;
+    notices_ = new DesktopNotices(session, this);
+    inhibitor_ = new SleepInhibitor(system, QStringLiteral("Ostrel"),
+                                    QStringLiteral("Идёт заряд аккумуляторов, его журнал ведёт программа"), this);
+    connect(notices_, &DesktopNotices::unavailable, this,
+            [this](const QString &reason) { noteMissingService(QStringLiteral("уведомления недоступны"), reason); });
+    connect(inhibitor_, &SleepInhibitor::unavailable, this, [this](const QString &reason) {
+        noteMissingService(QStringLiteral("запрет сна недоступен"), reason);
+    });
+    connect(inhibitor_, &SleepInhibitor::heldChanged, this, [this](bool held) {
+        const QString hint = held ? QStringLiteral("Идёт заряд: компьютер не уснёт до его конца") : QString();
+        ComLed1->setToolTip(hint);
+        ComLed1->setAccessibleDescription(hint);
+    });
+}
+
+void TfmMain::noteMissingService(const QString &what, const QString &reason)
+{
+    // Said once, where the link's own troubles go; the program goes on.
+    if (LogEnabled)
+        LogText += QStringLiteral("  \r\n") + Fmt::wallClockStamp(QTime::currentTime()) + QLatin1Char(' ') + what
+                   + QStringLiteral(": ") + reason;
+}
+
+void TfmMain::notice(const QString &title, const QString &body, bool trouble)
+{
+    if (NNotices->isChecked())
+        notices_->notify(title, body, trouble ? DesktopNotices::Kind::Trouble : DesktopNotices::Kind::Finished);
+}
+
+void TfmMain::watchLine(Channel ch, const QString &line)
+{
+    const size_t i = size_t(ch);
+    if (line.startsWith(QLatin1String("END:"))) {
+        charging_[i] = false;
+        chargeEnded(ch);
+        return;
+    }
+    // The first sample of a charge: from here until it ends, no sleep.
+    if (!charging_[i] && line.contains(SampleMark) && ComPort1->Connected()) {
+        charging_[i] = true;
+        stopped_[i] = ChargeStop::Running;
+        inhibitor_->hold();
+    }
+}
+
+void TfmMain::chargeEnded(Channel ch)
+{
+    const std::vector<ChargeSummary> charges = chargeSummaries(memo(ch)->lines());
+    if (!charges.empty()) {
+        const ChargeSummary &s = charges.back();
+        const bool regular = s.regularEnd();
+        notice(summaryTitle(s, letter(ch)) + (regular ? QStringLiteral(" - окончен") : QStringLiteral(" - ошибка")),
+               summaryLine(s, trickleFor(s)), !regular);
+    }
+    if (!charging_[0] && !charging_[1])
+        inhibitor_->release();
+}
+
+void TfmMain::chargeInterrupted(ChargeStop why)
+{
+    for (size_t i = 0; i < 2; ++i) {
+        if (charging_[i])
+            stopped_[i] = why;
+        charging_[i] = false;
+    }
+    inhibitor_->release();
+}
+
+void TfmMain::linkLostNotice()
+{
+    if (!charging_[0] && !charging_[1])
+        return;
+    // The charger goes on charging: the computer stays awake while the
+    // adapter is awaited.
+    for (size_t i = 0; i < 2; ++i)
+        if (charging_[i])
+            stopped_[i] = ChargeStop::LinkLost;
+    notice(QStringLiteral("Связь с зарядным устройством потеряна"), statusPanelText(1), true);
+}
+
+void TfmMain::decodeErrorNotice(const QString &chargeTime)
+{
+    // Bad data tends to come in bursts: one notice a minute at most.
+    if (lastDecodeNotice_.isValid() && lastDecodeNotice_.elapsed() < 60000)
+        return;
+    lastDecodeNotice_.start();
+    notice(QStringLiteral("Ошибка в принимаемых данных"), QStringLiteral("ошибка в принимаемых данных - ") + chargeTime,
+           true);
+}
+
+double TfmMain::trickleFor(const ChargeSummary &s) const
+{
+    return (s.chemistry == QLatin1String("NiCd") ? UpD_tricle_Cd : UpD_tricle_Mh)->value();
+}
+
+QString TfmMain::channelSummary(Channel ch) const
+{
+    const std::vector<ChargeSummary> charges = chargeSummaries(memo(ch)->lines());
+    if (charges.empty())
+        return QStringLiteral("Канал %1: зарядов нет").arg(QLatin1Char(letter(ch)));
+    const ChargeSummary &last = charges.back();
+    const ChargeStop stop = !charging_[size_t(ch)]      ? stopped_[size_t(ch)]
+                            : reconnectTimer->isActive() ? ChargeStop::LinkLost
+                                                         : ChargeStop::Running;
+    QString text = summaryText(last, letter(ch), trickleFor(last), stop);
+    // While a charge runs, the one before it is still worth a look.
+    if (!last.endReport && charges.size() > 1) {
+        const ChargeSummary &before = charges[charges.size() - 2];
+        text += QStringLiteral("\n\nПредыдущий:\n") + summaryText(before, letter(ch), trickleFor(before));
+    }
+    return text;
+}
+
+void TfmMain::copySummary(Channel ch)
+{
+    QApplication::clipboard()->setText(channelSummary(ch));
+}
