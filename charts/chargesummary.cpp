@@ -1,5 +1,6 @@
 #include "charts/chargesummary.h"
 
+#include "charts/chartlines.h"
 #include "platform/localeformat.h"
 
 #include <QRegularExpression>
@@ -8,32 +9,11 @@
 
 namespace {
 
-const QString AdcMark = QStringLiteral("    ADC=");
-const QString UMark = QStringLiteral("    U=");
-const QString TMark = QStringLiteral("    T=");
-
 struct Sample
 {
     double time; // charge time, days, carried over midnight
     double u, t;
 };
-
-// A measurement line: "<charge time>    ADC=n    U=v    T=t;".
-std::optional<Sample> sampleOf(const QString &line)
-{
-    const qsizetype adc = line.indexOf(AdcMark);
-    const qsizetype u = line.indexOf(UMark);
-    const qsizetype t = line.indexOf(TMark);
-    if (adc <= 0 || u < adc || t < u || !line.endsWith(QLatin1Char(';')))
-        return std::nullopt;
-    Sample s{};
-    bool okTime = Fmt::parseChargeTime(line.left(adc), &s.time), okU = false, okT = false;
-    s.u = Fmt::toDouble(line.mid(u + UMark.size(), t - u - UMark.size()), &okU);
-    s.t = Fmt::toDouble(line.mid(t + TMark.size(), line.size() - 1 - t - TMark.size()), &okT);
-    if (!okTime || !okU || !okT)
-        return std::nullopt;
-    return s;
-}
 
 // The largest temperature rise a minute: over each stretch from a sample
 // back to the last one at least a minute earlier. Whole seconds, as the log
@@ -117,10 +97,10 @@ std::vector<ChargeSummary> chargeSummaries(const QStringList &lines)
             begin(line.startsWith(QStringLiteral("Разряд")));
             continue;
         }
-        if (const std::optional<Sample> sample = sampleOf(line)) {
+        if (const std::optional<LogSample> logged = parseSampleLine(line)) {
             if (out.empty())
                 begin(false);
-            Sample s = *sample;
+            Sample s{logged->time, logged->u, logged->t};
             // The charge clock prints the time of day's way round: past a
             // day it starts again from 0. A clock started again (Stop and
             // Start in the middle of a charge) goes on from where it was.

@@ -50,6 +50,25 @@ LogCurves curvesFromLog(const QStringList &lines, bool wantU, bool wantT)
     return curves;
 }
 
+std::optional<LogSample> parseSampleLine(const QString &line)
+{
+    static const QString adcMark = QStringLiteral("    ADC="), uMark = QStringLiteral("    U="),
+                         tMark = QStringLiteral("    T=");
+    const qsizetype adc = line.indexOf(adcMark);
+    const qsizetype u = line.indexOf(uMark);
+    const qsizetype t = line.indexOf(tMark);
+    if (adc <= 0 || u < adc || t < u || !line.endsWith(QLatin1Char(';')))
+        return std::nullopt;
+    LogSample s{line.left(adc), 0, 0, 0};
+    bool okU = false, okT = false;
+    const bool okTime = Fmt::parseChargeTime(s.timeText, &s.time);
+    s.u = Fmt::toDouble(line.mid(u + uMark.size(), t - u - uMark.size()), &okU);
+    s.t = Fmt::toDouble(line.mid(t + tMark.size(), line.size() - 1 - t - tMark.size()), &okT);
+    if (!okTime || !okU || !okT)
+        return std::nullopt;
+    return s;
+}
+
 QString readoutText(const ChartSeries &u, const ChartSeries *t, int i)
 {
     QString text = QStringLiteral("Время = ") + u.point(i).label + QStringLiteral("  U=")

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // The pieces of a log line the chart is rebuilt from: the texts after the
@@ -33,6 +34,16 @@ struct LogCurves
     bool failed = false;
 };
 LogCurves curvesFromLog(const QStringList &lines, bool wantU, bool wantT);
+
+// A measurement line, "<charge time>    ADC=n    U=v    T=t;", read back:
+// the time as printed and as a fraction of a day, and the two values.
+struct LogSample
+{
+    QString timeText;
+    double time;
+    double u, t;
+};
+std::optional<LogSample> parseSampleLine(const QString &line);
 
 class ChartSeries;
 // The readout of a clicked voltage point: its time and value and, while the
