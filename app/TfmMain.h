@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -44,6 +45,10 @@ class JournalFile;
 class DesktopNotices;
 class SleepInhibitor;
 class QDBusConnection;
+
+// What a failed "Старт" says: the port, and for a port the user may not
+// open (errno EACCES or EPERM), how to be let in.
+QString portOpenFailureText(const QString &port, int systemError);
 
 // The serial port component in the user's language, where a catalog exists:
 // its error texts once, its error suffix at every raise.
@@ -166,6 +171,7 @@ public:
     QAction *NOpenFile = nullptr;
     QAction *N7 = nullptr;
     QAction *N9 = nullptr;
+    QAction *NExport = nullptr;
     QAction *N11 = nullptr;
     QAction *N13 = nullptr;
     QAction *NAU = nullptr;
@@ -254,6 +260,8 @@ public:
     void BtnViewAClick();
     void btnView2DClick();
     void BtnSaveGrafAClick();
+    // "Экспорт": the chart as a picture of the kind chosen, or the logs as CSV.
+    void NExportClick();
     void Chart1ClickSeries(ChartSeries *series, int index);
 
     // Colours (colourmenu.cpp).
@@ -363,6 +371,8 @@ private:
     bool eventFilter(QObject *watched, QEvent *event) override;
     // The colour labels near the top centre of the chart, whatever its width.
     void placeColourLabels();
+    // Draws with the shown curves in the legend, then takes it away again.
+    void withLegend(const std::function<void()> &draw);
     const QEvent *lastKey_ = nullptr;
     quint64 lastKeyStamp_ = 0;
     QPointer<QWidget> lastKeyTarget_;

@@ -4,6 +4,7 @@
 #include "app/TfmMain.h"
 
 #include "serial/CPort.h"
+#include "serial/EComPort.h"
 #include "charts/engine/chart.h"
 #include "charts/journal.h"
 #include "platform/clock.h"
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cerrno>
 #include <stdexcept>
 
 void TfmMain::ComPort1RxChar(QObject *, int Count)
@@ -89,11 +91,24 @@ void TfmMain::btnStartClick()
             LbCurrentTime->setText(QStringLiteral("Время"));
             LbTimeA->setText(QStringLiteral("-----------"));
         }
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
         btnStart->setText(QStringLiteral("Старт"));
-        Dialogs::instance().message(this, QStringLiteral("Не могу открыть порт: ") + ComPort1->Port(),
+        const auto *port = dynamic_cast<const EComPort *>(&e);
+        Dialogs::instance().message(this, portOpenFailureText(ComPort1->Port(), port ? port->WinCode : -1),
                                     Dialogs::Icon::None);
     }
+}
+
+QString portOpenFailureText(const QString &port, int systemError)
+{
+    QString text = QStringLiteral("Не могу открыть порт: ") + port;
+    // Serial devices belong to the group "dialout"; a user outside it is
+    // refused, and nothing else tells them why.
+    if (systemError == EACCES || systemError == EPERM)
+        text += QStringLiteral("\n\nНет прав на доступ к порту. Добавьте себя в группу dialout командой\n"
+                               "    sudo usermod -aG dialout $USER\n"
+                               "и войдите в систему заново (выйдите из сеанса или перезагрузитесь).");
+    return text;
 }
 
 void TfmMain::deviceLost()

@@ -3,15 +3,20 @@
 #include "app/TfmMain.h"
 #include "platform/messages.h"
 #include "platform/programfolder.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 #include <functional>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -251,6 +256,36 @@ private slots:
         port.ShowPortSetup();
         setSerialDeviceRoot(sys_.path());
         setSerialByIdFolder(QString());
+    }
+
+    // A port the user may not open says how to be let in; other failures
+    // keep their one line.
+    void permissionDenied()
+    {
+        QTemporaryDir dir;
+        QString path = QDir(dir.path()).filePath(QStringLiteral("ttyUSB9"));
+        if (::geteuid() == 0) {
+            // Permissions do not stop root; a read-only kernel attribute does.
+            path = QStringLiteral("/sys/kernel/uevent_seqnum");
+            if (!QFileInfo::exists(path))
+                QSKIP("no file here refuses root");
+        } else {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.setPermissions(QFileDevice::Permissions());
+        }
+        auto &dialogs = ScriptedDialogs::install();
+        {
+            TfmMain w;
+            w.ComPort1->setPort(path);
+            w.btnStart->click();
+        }
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(dialogs.messages[0].startsWith(QStringLiteral("Не могу открыть порт: ") + path + QStringLiteral("\n\n")));
+        QVERIFY(dialogs.messages[0].contains(QStringLiteral("sudo usermod -aG dialout $USER")));
+        QCOMPARE(portOpenFailureText(QStringLiteral("/dev/ttyUSB0"), ENOENT),
+                 QStringLiteral("Не могу открыть порт: /dev/ttyUSB0"));
+        Dialogs::install(nullptr);
     }
 
     // Catalogs: full code, then two letters, else none.
