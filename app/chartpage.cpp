@@ -311,19 +311,7 @@ void TfmMain::BtnSaveGrafAClick()
                             QMessageBox::Yes | QMessageBox::No, QStringLiteral("MkDir"))
                != QMessageBox::Yes)
         return;
-    for (const Curve &c : curves_)
-        c.series->style.showInLegend = c.view->isChecked();
-    // The legend is for the picture only, whether the write works or not.
-    struct LegendOff
-    {
-        const std::vector<ChartSeries *> &all;
-        ~LegendOff()
-        {
-            for (ChartSeries *s : all)
-                s->style.showInLegend = false;
-        }
-    } off{Chart1->seriesList()};
-    Chart1->saveToMetafile(path);
+    withLegend([&] { Chart1->saveToMetafile(path); });
 }
 
 void TfmMain::placeColourLabels()

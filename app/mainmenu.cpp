@@ -57,6 +57,8 @@ void TfmMain::buildMenus()
     QMenu *file = MainMenu1->addMenu(QStringLiteral("Файл"));
     NOpenFile = item(file, "NOpenFile", QStringLiteral("Открыть"), QStyle::SP_DialogOpenButton);
     N7 = item(file, "N7", QStringLiteral("Сохранить"), QStyle::SP_DialogSaveButton);
+    NExport = item(file, "NExport", QStringLiteral("Экспорт..."));
+    NExport->setToolTip(QStringLiteral("График в метафайл, PNG, SVG или PDF; измерения в таблицу CSV"));
     file->addSeparator();
     N9 = item(file, "N9", QStringLiteral("Очистить всё"), QStyle::SP_TrashIcon);
     file->addSeparator();
@@ -117,6 +119,7 @@ void TfmMain::connectMenuHandlers()
         connectHandler(a, &QAction::triggered, this, [this] { NSaveAllClick(); });
     for (QAction *a : {N9, NDeleteAll})
         connectHandler(a, &QAction::triggered, this, [this] { NDeleteAllClick(); });
+    connectHandler(NExport, &QAction::triggered, this, [this] { NExportClick(); });
     connectHandler(N11, &QAction::triggered, this, [this] { N11Click(); });
     connectHandler(N13, &QAction::triggered, this, [this] { N13Click(); });
     connectHandler(N14, &QAction::triggered, this, [this] { N14Click(); });

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QInputDialog>
 
 namespace {
@@ -73,6 +74,13 @@ QString WidgetDialogs::saveFileName(QWidget *parent, const QString &suggested,
     QFileDialog d(parent, QString(), QString(), filter);
     d.setAcceptMode(QFileDialog::AcceptSave);
     d.setDefaultSuffix(suffix);
+    // A name typed without an extension takes that of the kind chosen.
+    QObject::connect(&d, &QFileDialog::filterSelected, &d, [&d](const QString &chosen) {
+        static const QRegularExpression extension(QStringLiteral("\\*\\.(\\w+)"));
+        const QRegularExpressionMatch m = extension.match(chosen);
+        if (m.hasMatch())
+            d.setDefaultSuffix(m.captured(1));
+    });
     d.selectFile(suggested);
     // The overwrite question is the program's own.
     d.setOption(QFileDialog::DontConfirmOverwrite);
