@@ -200,7 +200,7 @@ LogMemo *TfmMain::memo(Channel ch) const
 
 void translatePortTexts()
 {
-    Messages::bind(programFolder());
+    Messages::bind(dataFolder());
     std::vector<QString> texts;
     for (int code = 1; code <= 23; ++code)
         texts.push_back(Messages::text("default", comErrorText(code)));

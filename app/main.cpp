@@ -7,6 +7,9 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <string_view>
+
 namespace {
 // Exceptions that escape an event handler end up here; they are reported and
 // the program goes on.
@@ -31,6 +34,19 @@ public:
 
 int main(int argc, char *argv[])
 {
+    // Answered before any window system is needed.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--version") {
+            std::printf("Ostrel %s\n", OSTREL_VERSION);
+            return 0;
+        }
+        if (arg == "--help") {
+            std::printf("Usage: ostrel [--version] [--help]\n"
+                        "A companion for a two-channel NiCd/NiMH charger on a serial port.\n");
+            return 0;
+        }
+    }
     Application app(argc, argv);
     // No display name: Qt would append it to every window's title.
     translatePortTexts();

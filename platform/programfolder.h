@@ -6,3 +6,7 @@
 // Tests point it at a temporary folder.
 QString programFolder();
 void setProgramFolder(const QString &folder); // empty restores the real one
+
+// The folder whose locale/ holds the message catalogs: beside the program in
+// the build tree, else <prefix>/share/ostrel of an installed one.
+QString dataFolder();

@@ -1,8 +1,11 @@
 #include "platform/clock.h"
 #include "platform/errorreport.h"
+#include "platform/programfolder.h"
 #include "tests/support/scripteddialogs.h"
 
+#include <QDir>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <stdexcept>
@@ -56,6 +59,25 @@ private slots:
         QVERIFY(qAbs(Clock::timeOfDay() - fraction) < 1e-9);
         Clock::setSource(nullptr);
         QVERIFY(qAbs(Clock::now().secsTo(QDateTime::currentDateTime())) < 5);
+    }
+
+    // Catalogs beside the program in the build tree, else where an
+    // installed program's share folder keeps them.
+    void dataFolderFound()
+    {
+        QTemporaryDir tree;
+        const QDir root(tree.path());
+        QVERIFY(root.mkpath(QStringLiteral("usr/bin")) && root.mkpath(QStringLiteral("usr/share/ostrel/locale")));
+        // Beside an installed program, "locale" is the program of that name.
+        QFile program(root.filePath(QStringLiteral("usr/bin/locale")));
+        QVERIFY(program.open(QIODevice::WriteOnly));
+        setProgramFolder(root.filePath(QStringLiteral("usr/bin")));
+        QCOMPARE(dataFolder(), root.filePath(QStringLiteral("usr/share/ostrel")));
+        QVERIFY(program.remove() && root.mkpath(QStringLiteral("usr/bin/locale")));
+        QCOMPARE(dataFolder(), root.filePath(QStringLiteral("usr/bin")));
+        setProgramFolder(root.filePath(QStringLiteral("elsewhere")));
+        QCOMPARE(dataFolder(), root.filePath(QStringLiteral("elsewhere")));
+        setProgramFolder(QString());
     }
 };
 
