@@ -216,6 +216,26 @@ std::vector<Packet> Simulator::nextPackets()
     return out;
 }
 
+void Simulator::pace(double elapsed)
+{
+    const auto due = static_cast<long long>(options_.rate * elapsed);
+    while (pacedGenerated_ < due) {
+        for (const Packet &p : nextSamples())
+            paced_.insert(paced_.end(), p.begin(), p.end());
+        pacedGenerated_ += 2 * static_cast<long long>(std::tuple_size<Packet>::value);
+    }
+    // Whatever the program has room for now; the rest waits for the next turn.
+    size_t done = 0;
+    while (done < paced_.size()) {
+        const ssize_t n = ::write(master_, paced_.data() + done, paced_.size() - done);
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    paced_.erase(paced_.begin(), paced_.begin() + static_cast<std::ptrdiff_t>(done));
+    pacedWritten_ += static_cast<long long>(done);
+}
+
 bool Simulator::send(const std::uint8_t *bytes, std::size_t count)
 {
     size_t done = 0;
@@ -340,6 +360,8 @@ void Simulator::run()
 {
     using Clock = std::chrono::steady_clock;
     auto nextSample = Clock::now();
+    auto paceStart = nextSample;
+    bool pacing = false;
     bool hadPeer = false;
     while (running_) {
         if (unplugRequest_.exchange(false)) {
@@ -366,7 +388,16 @@ void Simulator::run()
         if (peer && !hadPeer)
             nextSample = now + std::chrono::milliseconds(options_.intervalMs);
         hadPeer = peer;
-        if (peer && (now >= nextSample || restart_)) {
+        if (peer && options_.rate > 0 && !restart_) {
+            if (!pacing) {
+                pacing = true;
+                paceStart = now;
+            }
+            if (now >= nextSample) {
+                pace(std::chrono::duration<double>(now - paceStart).count());
+                nextSample = now + std::chrono::milliseconds(options_.writeMs);
+            }
+        } else if (peer && (now >= nextSample || restart_)) {
             if (options_.samples || restart_) {
                 std::vector<std::uint8_t> bytes;
                 for (const Packet &p : nextPackets())

@@ -73,6 +73,11 @@ struct Options
     int lateMs = 700;            // delay of a late reply
     int strayEvery = 10;         // StrayByte: intervals between two stray bytes
     bool repeat = true;          // a new cell after each end (off: a channel goes quiet after its end report)
+    // Paced mode (rate > 0): samples of both channels as a stream of `rate`
+    // bytes a second, written every `writeMs` in whatever pieces that makes,
+    // as a fast USB adapter delivers them; the interval is then unused.
+    int rate = 0;
+    int writeMs = 1;
 };
 
 class Simulator
@@ -108,6 +113,10 @@ public:
     int framesReceived() const { return frames_; }
     // Stray bytes sent so far (the StrayByte fault).
     int straysSent() const { return strays_; }
+    // Paced mode: bytes written so far, and bytes due but not yet taken by
+    // the program (a growing backlog means it cannot keep up).
+    long long pacedBytes() const { return pacedWritten_; }
+    long long pacedBacklog() const { return pacedGenerated_ - pacedWritten_; }
 
     // The next pair of samples (A then B) as the charger would send them.
     std::array<Packet, 2> nextSamples();
@@ -120,6 +129,8 @@ private:
     void openPty();
     void closePty();
     void run();
+    // Paced mode: what is due by `elapsed` seconds, written without waiting.
+    void pace(double elapsed);
     bool send(const std::uint8_t *bytes, std::size_t count);
     bool send(const Packet &p) { return send(p.data(), p.size()); }
     // Takes bytes from the program and answers every whole command frame.
@@ -152,6 +163,8 @@ private:
     bool restart_ = false;
     int intervals_ = 0;
     std::uint32_t noise_ = 12345;
+    std::vector<std::uint8_t> paced_; // generated, not yet written
+    std::atomic<long long> pacedGenerated_{0}, pacedWritten_{0};
 };
 
 } // namespace chargesim

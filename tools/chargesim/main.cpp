@@ -17,12 +17,14 @@ void usage()
 {
     std::fprintf(stderr,
                  "usage: ostrel-chargesim [--link PATH] [--interval-ms N] [--speed X] [--quiet]\n"
-                 "                        [--once] [--fault NAME]\n"
+                 "                        [--once] [--rate N [--write-ms N]] [--fault NAME]\n"
                  "  --link PATH       make PATH a link to the simulated port\n"
                  "  --interval-ms N   time between samples of a channel (default 1000)\n"
                  "  --speed X         charge minutes per real minute (default 1)\n"
                  "  --quiet           send no charge stream, only answer commands\n"
                  "  --once            one charge a channel, then quiet after its end report\n"
+                 "  --rate N          paced: both channels' samples as N bytes a second\n"
+                 "  --write-ms N      paced: written every N ms (default 1)\n"
                  "  --fault NAME      answer parameter requests wrongly: bad-checksum,\n"
                  "                    altered-echo, no-reply, late-reply, interleaved;\n"
                  "                    stray-byte: a byte of line noise every ten samples;\n"
@@ -47,6 +49,10 @@ int main(int argc, char **argv)
             options.samples = false;
         } else if (a == "--once") {
             options.repeat = false;
+        } else if (a == "--rate" && hasValue) {
+            options.rate = std::atoi(argv[++i]);
+        } else if (a == "--write-ms" && hasValue) {
+            options.writeMs = std::atoi(argv[++i]);
         } else if (a == "--fault" && hasValue) {
             const std::string f = argv[++i];
             if (f == "unplug") {
@@ -73,7 +79,7 @@ int main(int argc, char **argv)
             return 2;
         }
     }
-    if (options.intervalMs <= 0 || options.speed <= 0) {
+    if (options.intervalMs <= 0 || options.speed <= 0 || options.rate < 0 || options.writeMs <= 0) {
         usage();
         return 2;
     }
@@ -97,6 +103,11 @@ int main(int argc, char **argv)
         }
         while (!quit)
             pause();
+        if (options.rate > 0) {
+            sim.stop();
+            std::printf("paced: sent %lld bytes (%lld packets), %lld bytes not taken\n", sim.pacedBytes(),
+                        sim.pacedBytes() / 5, sim.pacedBacklog());
+        }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "ostrel-chargesim: %s\n", e.what());
         return 1;
