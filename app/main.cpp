@@ -6,6 +6,8 @@
 #include "platform/programfolder.h"
 
 #include <QApplication>
+#include <QPushButton>
+#include <QTimer>
 
 #include <cstdio>
 #include <string_view>
@@ -42,8 +44,9 @@ int main(int argc, char *argv[])
             return 0;
         }
         if (arg == "--help") {
-            std::printf("Usage: ostrel [--version] [--help]\n"
-                        "A companion for a two-channel NiCd/NiMH charger on a serial port.\n");
+            std::printf("Usage: ostrel [--start] [--version] [--help]\n"
+                        "A companion for a two-channel NiCd/NiMH charger on a serial port.\n"
+                        "  --start    start receiving at once, as pressing \"Старт\" does\n");
             return 0;
         }
     }
@@ -53,5 +56,9 @@ int main(int argc, char *argv[])
     TfmMain window;
     window.show();
     window.startJournal(JournalFile::defaultFolder());
+    // For a charge logged unattended from the moment the program starts.
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--start")
+            QTimer::singleShot(0, &window, [&window] { window.btnStart->click(); });
     return app.exec();
 }

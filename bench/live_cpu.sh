@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The live path end to end: the simulator streams both channels' samples at a
+# paced rate over a pseudo-terminal, written every 1 ms or 16 ms as USB
+# adapters deliver them; the program runs under Xvfb, started with --start,
+# on either page. Reports the program's CPU seconds a minute (from /proc),
+# and then the highest packet rate it takes without falling behind.
+#
+#   bench/live_cpu.sh [seconds per run, default 30]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+secs=${1:-30}
+build=$root/build
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+link=$work/charger
+printf '[ComPort1]\r\nPort=%s\r\n' "$link" > "$work/zlt.ini"
+cp "$build/app/ostrel" "$work/ostrel"
+mkdir -p "$work/locale"
+hz=$(getconf CLK_TCK)
+
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+
+# One run: rate bytes/s, write period, page ("stats" or "chart"), seconds.
+# Prints "cpu-seconds-per-minute backlog-bytes sent-bytes".
+run() {
+  local rate=$1 ms=$2 page=$3 time=$4
+  "$build/tools/chargesim/ostrel-chargesim" --link "$link" --rate "$rate" --write-ms "$ms" > "$work/sim.txt" &
+  local sim=$!
+  sleep 0.5
+  XDG_STATE_HOME=$work/state "$work/ostrel" --start > /dev/null 2>&1 &
+  local app=$!
+  sleep 2
+  if [[ $page == chart ]]; then
+    xdotool mousemove 330 132 click 1
+    sleep 0.5
+  fi
+  local t0 t1
+  t0=$(ticks $app)
+  sleep "$time"
+  t1=$(ticks $app)
+  kill -TERM $sim
+  wait $sim || true
+  kill $app
+  wait $app 2> /dev/null || true
+  rm -rf "$work/state"
+  local backlog sent
+  sent=$(sed -n 's/^paced: sent \([0-9]*\) bytes.*/\1/p' "$work/sim.txt")
+  backlog=$(sed -n 's/.*, \([0-9]*\) bytes not taken/\1/p' "$work/sim.txt")
+  awk -v a="$t0" -v b="$t1" -v hz="$hz" -v t="$time" -v bl="$backlog" -v s="$sent" \
+    'BEGIN { printf "%.2f %d %d\n", (b - a) / hz * 60 / t, bl, s }'
+}
+
+# A display of our own for the program and the page click.
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x768x24 > /dev/null 2>&1 &
+export DISPLAY=$display
+sleep 1
+
+echo "CPU seconds a minute at the line rate (3840 bytes/s, 768 packets/s), $secs s each:"
+for ms in 1 16; do
+  for page in stats chart; do
+    read -r cpu backlog _ < <(run 3840 "$ms" "$page" "$secs")
+    printf '  %2d ms writes, %-5s page: %6s CPU-s/min (backlog %s bytes)\n' "$ms" "$page" "$cpu" "$backlog"
+  done
+done
+echo "Highest rate taken without falling behind (1 ms writes, statistics page, 10 s each):"
+for rate in 100000 200000 400000 800000 1600000; do
+  read -r cpu backlog _ < <(run "$rate" 1 stats 10)
+  printf '  %8d bytes/s = %7d packets/s: backlog %s bytes, %s CPU-s/min\n' "$rate" $((rate / 5)) "$backlog" "$cpu"
+done
