@@ -3,6 +3,7 @@
 #include "serial/CPort.h"
 #include "serial/devicewatch.h"
 #include "platform/journalfile.h"
+#include "charts/engine/chart.h"
 #include "serial/CPortCtl.h"
 #include "platform/errorreport.h"
 #include "platform/messages.h"
@@ -61,6 +62,14 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     // second: no busy loop, and a replugged charger is heard at once.
     reconnectTimer = make<QTimer>(this, "reconnectTimer");
     reconnectTimer->setInterval(500);
+    chartRepaint_.setSingleShot(true);
+    chartRepaint_.setInterval(100);
+    connect(&chartRepaint_, &QTimer::timeout, this, [this] { Chart1->update(); });
+    receivedLabel_.setSingleShot(true);
+    connect(&receivedLabel_, &QTimer::timeout, this, [this] {
+        receivedPace_.start();
+        lbRecv->setText(QStringLiteral("Прин. ") + QString::number(receivedShown_));
+    });
     journalTimer = make<QTimer>(this, "journalTimer");
     journalTimer->setInterval(JournalFile::SyncIntervalMs);
 

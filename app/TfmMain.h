@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -30,7 +31,6 @@ class QPushButton;
 class QSplitter;
 class QStatusBar;
 class QTabWidget;
-class QTimer;
 class QToolButton;
 class TChart;
 class TFormColor;
@@ -252,6 +252,8 @@ public:
 
     // The chart page (chartpage.cpp).
     void ConstructChartGraf(const LogMemo *memo);
+    // The same from the log's lines when they are at hand (a file just read).
+    void buildCurves(bool channelA, const QStringList &lines);
     void Chart_Title();
     void BtnChartClear1Click();
     void BtnUndoZoomAClick();
@@ -407,6 +409,11 @@ private:
     std::array<bool, 2> charging_{};
     std::array<ChargeStop, 2> stopped_{ChargeStop::Unknown, ChargeStop::Unknown};
     QElapsedTimer lastDecodeNotice_;
+    QTimer chartRepaint_; // single shot: new points drawn at most 30 times a second
+    static constexpr qint64 ReceivedPaceMs = 100;
+    QElapsedTimer receivedPace_; // since the received count was last shown
+    QTimer receivedLabel_;       // single shot: shows the latest count
+    int receivedShown_ = 0;
     // Restored from the journal while the charge ran: the next Start goes on
     // with its clock.
     bool resumeCharge_ = false;

@@ -205,7 +205,11 @@ void TfmMain::connectChartHandlers()
 
 void TfmMain::ConstructChartGraf(const LogMemo *memo)
 {
-    const bool a = memo == Memo1;
+    buildCurves(memo == Memo1, memo->lines());
+}
+
+void TfmMain::buildCurves(bool a, const QStringList &lines)
+{
     ChartSeries &u = a ? Series1 : Series3;
     ChartSeries &t = a ? Series2 : Series4;
     const QToolButton *viewU = a ? BtnViewA : BtnViewB;
@@ -214,7 +218,7 @@ void TfmMain::ConstructChartGraf(const LogMemo *memo)
     const QColor colourT = fontColor(a ? LabelColor_AT : LabelColor_BT);
     u.clear();
     t.clear();
-    const LogCurves curves = curvesFromLog(memo->lines(), viewU->isChecked(), viewT->isChecked());
+    const LogCurves curves = curvesFromLog(lines, viewU->isChecked(), viewT->isChecked());
     for (const LogPoint &p : curves.u)
         u.append(p.value, p.time, colourU);
     for (const LogPoint &p : curves.t)

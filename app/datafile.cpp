@@ -99,11 +99,12 @@ void TfmMain::openDataFile()
     }
     openWithoutDialog_ = false;
     NDeleteAllClick();
+    DataFileLogs logs;
     const bool opened = [&] {
         QFile f(OpenDialogFileName);
         if (!f.open(QIODevice::ReadOnly))
             return false; // a file that cannot be read leaves everything cleared, silently
-        const DataFileLogs logs = splitLogs(decodeDataFile(f.readAll()));
+        logs = splitLogs(decodeDataFile(f.readAll()));
         Memo2->setLines(logs.b);
         Memo1->setLines(logs.a);
         setStatusPanelText(0, QStringLiteral("   ") + QFileInfo(OpenDialogFileName).fileName());
@@ -111,8 +112,9 @@ void TfmMain::openDataFile()
         Memo2->setModified(false);
         return true;
     }();
-    ConstructChartGraf(Memo1);
-    ConstructChartGraf(Memo2);
+    // The lines just put in the logs, rather than read back out of them.
+    buildCurves(true, logs.a);
+    buildCurves(false, logs.b);
     // The file holds the logs: the journal names it rather than copying it.
     if (opened)
         restartJournal(JournalRecord::opened(QFileInfo(OpenDialogFileName).absoluteFilePath(), curveSetup()));
@@ -140,6 +142,7 @@ void TfmMain::NDeleteAllClick()
         Chart1->undoZoom();
         labelClickSeriesA->clear();
         labelClickSeriesB->clear();
+        receivedLabel_.stop();
         lbRecv->setText(QStringLiteral("Принято"));
         lbSend->setText(QStringLiteral("Послано"));
         Label25->setText(QStringLiteral("Время вкл."));

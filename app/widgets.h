@@ -71,8 +71,10 @@ void setFontColor(QWidget *w, QColor c);
 // Putting a line into a text document costs its layout, the scroll bar's
 // update and a scroll of the view; done per line that is most of the receive
 // path's time. So lines are collected and written in batches, at most every
-// FlushInterval ms: far below what the eye notices, and the count and every
-// read include the pending lines, so nothing can tell the difference.
+// FlushInterval ms: ten redraws a second keep a fast log moving smoothly (a
+// redraw of the log and its scroll bars is what a busy line costs most), and
+// the count and every read include the pending lines, so nothing can tell
+// the difference.
 class LogMemo : public QPlainTextEdit
 {
     Q_OBJECT
@@ -80,7 +82,7 @@ class LogMemo : public QPlainTextEdit
 public:
     explicit LogMemo(QWidget *parent = nullptr);
 
-    static constexpr int FlushInterval = 50;
+    static constexpr int FlushInterval = 100;
 
     // Adds a whole line at the end.
     void addLine(const QString &line);
