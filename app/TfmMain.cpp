@@ -62,14 +62,8 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     // second: no busy loop, and a replugged charger is heard at once.
     reconnectTimer = make<QTimer>(this, "reconnectTimer");
     reconnectTimer->setInterval(500);
-    chartRepaint_.setSingleShot(true);
-    chartRepaint_.setInterval(100);
-    connect(&chartRepaint_, &QTimer::timeout, this, [this] { Chart1->update(); });
-    receivedLabel_.setSingleShot(true);
-    connect(&receivedLabel_, &QTimer::timeout, this, [this] {
-        receivedPace_.start();
-        lbRecv->setText(QStringLiteral("Прин. ") + QString::number(receivedShown_));
-    });
+    screenPace_.setInterval(ScreenPaceMs);
+    connect(&screenPace_, &QTimer::timeout, this, [this] { screenPaceTimer(); });
     journalTimer = make<QTimer>(this, "journalTimer");
     journalTimer->setInterval(JournalFile::SyncIntervalMs);
 
@@ -123,6 +117,7 @@ void TfmMain::buildStatisticsPage()
     Memo2 = make<LogMemo>(Splitter1, "Memo2");
     for (LogMemo *m : {Memo1, Memo2}) {
         m->setMinimumSize(171, 150); // the splitter's smallest pane
+        m->setFlushTimer(false);     // the window's screen pace writes the lines
         Splitter1->addWidget(m);
     }
     auto *panelLayout = new QHBoxLayout(Panel1);

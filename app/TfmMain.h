@@ -409,10 +409,14 @@ private:
     std::array<bool, 2> charging_{};
     std::array<ChargeStop, 2> stopped_{ChargeStop::Unknown, ChargeStop::Unknown};
     QElapsedTimer lastDecodeNotice_;
-    QTimer chartRepaint_; // single shot: new points drawn at most 30 times a second
-    static constexpr qint64 ReceivedPaceMs = 100;
-    QElapsedTimer receivedPace_; // since the received count was last shown
-    QTimer receivedLabel_;       // single shot: shows the latest count
+    // What the link changes on the screen is shown at one pace, all in the
+    // same pass: the logs' new lines, the received count and the chart.
+    static constexpr int ScreenPaceMs = 100;
+    QTimer screenPace_;          // runs while the link brings news
+    void paceScreen();
+    void screenPaceTimer();
+    bool chartDirty_ = false;
+    bool receivedDirty_ = false;
     int receivedShown_ = 0;
     // Restored from the journal while the charge ran: the next Start goes on
     // with its clock.

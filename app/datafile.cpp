@@ -142,7 +142,7 @@ void TfmMain::NDeleteAllClick()
         Chart1->undoZoom();
         labelClickSeriesA->clear();
         labelClickSeriesB->clear();
-        receivedLabel_.stop();
+        receivedDirty_ = false;
         lbRecv->setText(QStringLiteral("Принято"));
         lbSend->setText(QStringLiteral("Послано"));
         Label25->setText(QStringLiteral("Время вкл."));

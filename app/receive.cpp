@@ -22,6 +22,7 @@
 
 #include <cerrno>
 #include <stdexcept>
+#include <utility>
 
 void TfmMain::ComPort1RxChar(QObject *, int Count)
 {
@@ -52,7 +53,7 @@ void TfmMain::SpeedButton1Click()
 
 void TfmMain::lbRecvDblClick()
 {
-    receivedLabel_.stop(); // a count on its way is no longer true
+    receivedDirty_ = false; // a count on its way is no longer true
     lbRecv->setText(QStringLiteral("Принято"));
     RecvTotal = 0;
 }
@@ -158,6 +159,7 @@ void TfmMain::Timer1Timer()
 void TfmMain::addLogLine(Channel ch, const QString &line)
 {
     memo(ch)->addLine(line);
+    paceScreen();
     watchLine(ch, line);
     journal(JournalRecord::line(ch == Channel::A ? 'A' : 'B', line));
 }
@@ -179,8 +181,8 @@ void TfmMain::addSeriesPoint(SeriesId s, double value, const QString &label)
     journal(JournalRecord::point(int(s), {value, label, colour.rgb()}));
     // Points come by the hundred a second on a fast line; the chart is drawn
     // again at the screen's pace, and not at all while its page is hidden.
-    if (!chartRepaint_.isActive())
-        chartRepaint_.start();
+    chartDirty_ = true;
+    paceScreen();
 }
 
 int TfmMain::adcStepSetting() const
@@ -218,16 +220,35 @@ bool TfmMain::sensorChartingOn() const
 
 void TfmMain::showReceivedTotal(int total)
 {
-    // A fast line brings a hundred deliveries a second: the count is shown
-    // at once, then at most thirty times a second, the last count last.
+    // The first count after a pause shows at once; on a busy line, the
+    // latest one with the next pass of the screen.
     receivedShown_ = total;
-    const qint64 since = receivedPace_.isValid() ? receivedPace_.elapsed() : ReceivedPaceMs;
-    if (since >= ReceivedPaceMs) {
-        receivedPace_.start();
+    if (screenPace_.isActive()) {
+        receivedDirty_ = true;
+    } else {
         lbRecv->setText(QStringLiteral("Прин. ") + QString::number(total));
-    } else if (!receivedLabel_.isActive()) {
-        receivedLabel_.start(int(ReceivedPaceMs - since));
+        paceScreen();
     }
+}
+
+void TfmMain::paceScreen()
+{
+    if (!screenPace_.isActive())
+        screenPace_.start();
+}
+
+void TfmMain::screenPaceTimer()
+{
+    const bool news = Memo1->hasPending() || Memo2->hasPending() || receivedDirty_ || chartDirty_;
+    Memo1->flush();
+    Memo2->flush();
+    if (std::exchange(receivedDirty_, false))
+        lbRecv->setText(QStringLiteral("Прин. ") + QString::number(receivedShown_));
+    if (std::exchange(chartDirty_, false))
+        Chart1->update();
+    // A quiet link lets the pace stop; the next news starts it again.
+    if (!news)
+        screenPace_.stop();
 }
 
 void TfmMain::showReceiveError(const QString &chargeTime)

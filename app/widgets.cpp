@@ -116,7 +116,7 @@ LogMemo::LogMemo(QWidget *parent) : QPlainTextEdit(parent)
 void LogMemo::addLine(const QString &line)
 {
     pending_.append(line);
-    if (!flushTimer_.isActive())
+    if (ownFlushTimer_ && !flushTimer_.isActive())
         flushTimer_.start();
 }
 

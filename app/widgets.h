@@ -91,6 +91,10 @@ public:
     QString text() const;
     // Writes the pending lines into the document.
     void flush();
+    bool hasPending() const { return !pending_.isEmpty(); }
+    // Off: lines wait for flush() from outside (a window that writes several
+    // logs in one pass of the screen); reading the log flushes all the same.
+    void setFlushTimer(bool own) { ownFlushTimer_ = own; }
     // Whether lines came since the log was last saved or opened; pending
     // lines count, so a line that just came is never lost by closing.
     bool isModified() const;
@@ -102,4 +106,5 @@ public:
 private:
     QStringList pending_;
     QTimer flushTimer_;
+    bool ownFlushTimer_ = true;
 };

@@ -2,8 +2,9 @@
 # The live path end to end: the simulator streams both channels' samples at a
 # paced rate over a pseudo-terminal, written every 1 ms or 16 ms as USB
 # adapters deliver them; the program runs under Xvfb, started with --start,
-# on either page. Reports the program's CPU seconds a minute (from /proc),
-# and then the highest packet rate it takes without falling behind.
+# on either page. Reports the time to the first window, the program's CPU
+# seconds a minute (from /proc), and then the highest packet rate it takes
+# without falling behind.
 #
 #   bench/live_cpu.sh [seconds per run, default 30]
 set -euo pipefail
@@ -55,6 +56,17 @@ display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1024x768x24 > /dev/null 2>&1 &
 export DISPLAY=$display
 sleep 1
+
+# Start to first window: from the exec to the window mapped on the display.
+start=$(date +%s%N)
+XDG_STATE_HOME=$work/state "$work/ostrel" > /dev/null 2>&1 &
+app=$!
+xdotool search --sync --onlyvisible --name '^Ostrel$' > /dev/null
+end=$(date +%s%N)
+kill $app
+wait $app 2> /dev/null || true
+rm -rf "$work/state"
+echo "Start to first window: $(( (end - start) / 1000000 )) ms"
 
 echo "CPU seconds a minute at the line rate (3840 bytes/s, 768 packets/s), $secs s each:"
 for ms in 1 16; do
