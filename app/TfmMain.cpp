@@ -142,8 +142,12 @@ void TfmMain::buildStatisticsPage()
     LbCurrentTime = label("LbCurrentTime", QStringLiteral("Время"));
     LbTimeA = label("LbTimeA", QStringLiteral("-----------"), QStringLiteral("двойной клик - сброс"));
     auto *info = new QVBoxLayout(GroupBoxLabel);
-    for (QLabel *l : {lbRecv, lbSend, Label25, LbCurrentTime, LbTimeA})
+    for (QLabel *l : {lbRecv, lbSend, Label25, LbCurrentTime, LbTimeA}) {
         info->addWidget(l);
+        // Their texts change while data come; at a size of their own, a new
+        // text repaints the label and does not lay the window out again.
+        l->setFixedSize(110, l->sizeHint().height());
+    }
 
     SpeedButton1 = make<QToolButton>(TabStatis, "SpeedButton1");
     SpeedButton1->setText(QStringLiteral("..."));

@@ -410,11 +410,14 @@ private:
     std::array<ChargeStop, 2> stopped_{ChargeStop::Unknown, ChargeStop::Unknown};
     QElapsedTimer lastDecodeNotice_;
     // What the link changes on the screen is shown at one pace, all in the
-    // same pass: the logs' new lines, the received count and the chart.
-    static constexpr int ScreenPaceMs = 100;
+    // same pass: the logs' new lines, the received count and the chart. Four
+    // passes a second keep a flooded line cheap; news after a quiet spell
+    // (a charger's sample a second) shows at once.
+    static constexpr int ScreenPaceMs = 250;
     QTimer screenPace_;          // runs while the link brings news
     void paceScreen();
     void screenPaceTimer();
+    bool showNews(); // false when there was nothing new to show
     bool chartDirty_ = false;
     bool receivedDirty_ = false;
     int receivedShown_ = 0;

@@ -233,11 +233,15 @@ void TfmMain::showReceivedTotal(int total)
 
 void TfmMain::paceScreen()
 {
-    if (!screenPace_.isActive())
-        screenPace_.start();
+    // News after a quiet spell shows as soon as this delivery is handled;
+    // what follows it on a busy line waits for the next pass of the pace.
+    if (screenPace_.isActive())
+        return;
+    screenPace_.start();
+    QTimer::singleShot(0, this, [this] { showNews(); });
 }
 
-void TfmMain::screenPaceTimer()
+bool TfmMain::showNews()
 {
     const bool news = Memo1->hasPending() || Memo2->hasPending() || receivedDirty_ || chartDirty_;
     Memo1->flush();
@@ -246,8 +250,13 @@ void TfmMain::screenPaceTimer()
         lbRecv->setText(QStringLiteral("Прин. ") + QString::number(receivedShown_));
     if (std::exchange(chartDirty_, false))
         Chart1->update();
+    return news;
+}
+
+void TfmMain::screenPaceTimer()
+{
     // A quiet link lets the pace stop; the next news starts it again.
-    if (!news)
+    if (!showNews())
         screenPace_.stop();
 }
 
