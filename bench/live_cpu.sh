@@ -61,7 +61,7 @@ sleep 1
 start=$(date +%s%N)
 XDG_STATE_HOME=$work/state "$work/ostrel" > /dev/null 2>&1 &
 app=$!
-xdotool search --sync --onlyvisible --name '^Ostrel$' > /dev/null
+until xdotool search --onlyvisible --name '^Ostrel$' > /dev/null 2>&1; do sleep 0.005; done
 end=$(date +%s%N)
 kill $app
 wait $app 2> /dev/null || true
