@@ -8,9 +8,9 @@ namespace {
 
 QString usbIdentity(const QString &ttyName)
 {
-    if (usbDeviceFolder(ttyName).isEmpty())
-        return {};
     const SerialPortDetails d = describeSerialPort(ttyName);
+    if (d.vendorId.isEmpty())
+        return {};
     return d.vendorId + QLatin1Char(':') + d.productId + QLatin1Char(':') + d.serial;
 }
 
