@@ -243,6 +243,50 @@ private slots:
         bare.draw(p, img.rect()); // nothing to draw, nothing breaks
     }
 
+    // On pixels a wide curve is stroked segment by segment: it must cover
+    // what the polyline covers, short of a bevel's tip at some corners and
+    // of single edge pixels that the two scan conversions round apart.
+    void wideCurveOnPixels()
+    {
+        TChart chart;
+        chart.resize(400, 300);
+        chart.setView3D(false);
+        ChartSeries noisy;
+        noisy.style.colour = QColor(0, 128, 0);
+        noisy.style.width = 2;
+        for (int i = 0; i < 2000; ++i)
+            noisy.append(1.3 + i / 1e5 + std::sin(i * 12.9898) * 0.002, QString(), Qt::black);
+        chart.addSeries(&noisy);
+        QImage drawn(chart.size(), QImage::Format_RGB32);
+        drawn.fill(Qt::white);
+        {
+            QPainter p(&drawn);
+            chart.draw(p, drawn.rect());
+        }
+        const QRectF plot = chart.plotRect(chart.size());
+        QImage reference(chart.size(), QImage::Format_RGB32);
+        reference.fill(Qt::white);
+        {
+            QPainter p(&reference);
+            p.setClipRect(plot);
+            p.setPen(QPen(noisy.style.colour, 2, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
+            p.drawPolyline(TChart::seriesPolyline(noisy, chart.rangeOf(chart.BottomAxis),
+                                                  chart.rangeOf(chart.LeftAxis), plot));
+        }
+        int both = 0, onlyDrawn = 0, onlyReference = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x) {
+                const bool d = drawn.pixelColor(x, y) == noisy.style.colour;
+                const bool r = reference.pixelColor(x, y) == noisy.style.colour;
+                both += d && r;
+                onlyDrawn += d && !r;
+                onlyReference += r && !d;
+            }
+        QVERIFY2(both > 5000, qPrintable(QString::number(both)));
+        QVERIFY2(onlyDrawn * 100 < both, qPrintable(QStringLiteral("%1 of %2").arg(onlyDrawn).arg(both)));
+        QVERIFY2(onlyReference * 50 < both, qPrintable(QStringLiteral("%1 of %2").arg(onlyReference).arg(both)));
+    }
+
     // A day-long series is drawn through its per-column extremes.
     void longSeriesKeepsItsExtremes()
     {

@@ -4,7 +4,9 @@
 #include "platform/wmfpaint.h"
 
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QVarLengthArray>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -269,6 +271,25 @@ QPolygonF TChart::seriesPolyline(const ChartSeries &s, AxisRange x, AxisRange y,
     return out;
 }
 
+namespace {
+
+// A wide pen on a pixel device: the raster engine strokes a polyline as one
+// outline and scan-converts it, which costs every scanline times every edge
+// crossing it; a noisy curve of a thousand vertices took tens of
+// milliseconds a repaint. Stroked segment by segment, the same pixels (less
+// a bevel's tip, a pixel at a corner) cost well under one. Vector devices
+// (the metafile, SVG, PDF) keep the polyline with its joins.
+void drawSegments(QPainter &p, const QPolygonF &line)
+{
+    QVarLengthArray<QLineF, 1024> segments;
+    segments.reserve(line.size() - 1);
+    for (qsizetype i = 1; i < line.size(); ++i)
+        segments.append(QLineF(line[i - 1], line[i]));
+    p.drawLines(segments.constData(), int(segments.size()));
+}
+
+} // namespace
+
 void TChart::draw(QPainter &p, const QRect &rect) const
 {
     const QFontMetricsF leftFm(LeftAxis.labelFont, p.device()), rightFm(RightAxis.labelFont, p.device()),
@@ -386,6 +407,8 @@ void TChart::draw(QPainter &p, const QRect &rect) const
         p.setPen(QPen(s->style.colour, s->style.width, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
         if (line.size() == 1)
             p.drawPoint(line.front());
+        else if (s->style.width > 1 && p.paintEngine()->type() == QPaintEngine::Raster)
+            drawSegments(p, line);
         else
             p.drawPolyline(line);
     }
