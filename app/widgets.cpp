@@ -107,6 +107,10 @@ LogMemo::LogMemo(QWidget *parent) : QPlainTextEdit(parent)
     // fits the memo's width at the window's design size.
     QFont f = font();
     f.setPointSize(8);
+    // The lines are digits, Latin and Cyrillic, which need no shaping
+    // engine; without it a fast log lays out its new lines at a fraction of
+    // the cost.
+    f.setStyleStrategy(QFont::PreferNoShaping);
     setFont(f);
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(FlushInterval);
