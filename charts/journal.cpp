@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <charconv>
+
 namespace {
 
 // A record's line: eight hex digits of the hash of its body, a space, the
@@ -66,8 +68,12 @@ public:
     }
     Record &number(double v)
     {
+        // The shortest text that reads back as the same double: exact, and
+        // a point is written for every sample of a fast stream.
+        char digits[32];
+        const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
         body_ += '\t';
-        body_ += QByteArray::number(v, 'g', 17);
+        body_.append(digits, end - digits);
         return *this;
     }
     Record &hex(quint32 v)
