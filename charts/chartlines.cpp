@@ -6,7 +6,7 @@
 namespace {
 
 // From two characters after the first `mark` up to `stop` or the end.
-QString valueAfter(const QString &line, QChar mark, QChar stop)
+QStringView valueAfter(QStringView line, QChar mark, QChar stop)
 {
     const qsizetype p = line.indexOf(mark);
     if (p < 0 || p + 2 > line.size())
@@ -15,11 +15,16 @@ QString valueAfter(const QString &line, QChar mark, QChar stop)
     return line.mid(p + 2, (end < 0 ? line.size() : end) - (p + 2));
 }
 
-} // namespace
-
-ChartLineParts parseChartLine(const QString &line)
+// The same pieces as views into the line: a rebuild reads a day's lines
+// without copying any of them.
+struct ChartLineViews
 {
-    ChartLineParts parts;
+    QStringView u, time, t;
+};
+
+ChartLineViews chartLineViews(QStringView line)
+{
+    ChartLineViews parts;
     parts.u = valueAfter(line, QLatin1Char('U'), QLatin1Char(' '));
     const qsizetype first = line.indexOf(QLatin1Char(':'));
     const qsizetype second = first < 0 ? -1 : line.indexOf(QLatin1Char(':'), first + 1);
@@ -28,10 +33,20 @@ ChartLineParts parseChartLine(const QString &line)
     return parts;
 }
 
+} // namespace
+
+ChartLineParts parseChartLine(const QString &line)
+{
+    const ChartLineViews v = chartLineViews(line);
+    return {v.u.toString(), v.time.toString(), v.t.toString()};
+}
+
 LogCurves curvesFromLog(const QStringList &lines, bool wantU, bool wantT)
 {
     LogCurves curves;
-    auto take = [&](const QString &text, const QString &time, std::vector<LogPoint> &into) {
+    // Neighbouring lines mostly share their "h:nn" time: one text serves them.
+    QString time;
+    auto take = [&](QStringView text, std::vector<LogPoint> &into) {
         bool ok = false;
         const double v = Fmt::toDouble(text, &ok);
         if (ok)
@@ -39,10 +54,12 @@ LogCurves curvesFromLog(const QStringList &lines, bool wantU, bool wantT)
         return ok;
     };
     for (const QString &line : lines) {
-        const ChartLineParts parts = parseChartLine(line);
+        const ChartLineViews parts = chartLineViews(line);
         if (parts.u.isEmpty())
             continue;
-        if ((wantU && !take(parts.u, parts.time, curves.u)) || (wantT && !take(parts.t, parts.time, curves.t))) {
+        if (parts.time != time)
+            time = parts.time.toString();
+        if ((wantU && !take(parts.u, curves.u)) || (wantT && !take(parts.t, curves.t))) {
             curves.failed = true;
             break;
         }
@@ -62,8 +79,9 @@ std::optional<LogSample> parseSampleLine(const QString &line)
     LogSample s{line.left(adc), 0, 0, 0};
     bool okU = false, okT = false;
     const bool okTime = Fmt::parseChargeTime(s.timeText, &s.time);
-    s.u = Fmt::toDouble(line.mid(u + uMark.size(), t - u - uMark.size()), &okU);
-    s.t = Fmt::toDouble(line.mid(t + tMark.size(), line.size() - 1 - t - tMark.size()), &okT);
+    const QStringView view(line);
+    s.u = Fmt::toDouble(view.mid(u + uMark.size(), t - u - uMark.size()), &okU);
+    s.t = Fmt::toDouble(view.mid(t + tMark.size(), line.size() - 1 - t - tMark.size()), &okT);
     if (!okTime || !okU || !okT)
         return std::nullopt;
     return s;

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <charconv>
 #include <cmath>
 #include <vector>
 
@@ -308,18 +309,47 @@ QString Fmt::significant(double value, int digits)
     return withLocaleDecimal(QString::number(value, 'g', digits));
 }
 
-double Fmt::toDouble(const QString &text, bool *ok)
+double Fmt::toDouble(QStringView text, bool *ok)
 {
-    QString s = text.trimmed();
+    const QStringView s = text.trimmed();
     const QString &dec = formats().decimal;
+    // Plain decimals, as the logs hold them by the hundred thousand, are
+    // read here without a copy; both ways round to the nearest double, so
+    // the result is the same. Anything else takes the general way below.
+    char plain[64];
+    if (dec.size() == 1 && s.size() < qsizetype(sizeof plain)) {
+        qsizetype n = 0, separator = -1;
+        for (const QChar c : s) {
+            if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+                plain[n] = char(c.unicode());
+            else if (c == QLatin1Char('-') && n == 0)
+                plain[n] = '-';
+            else if (c == dec.front() && separator < 0)
+                plain[separator = n] = '.';
+            else
+                break;
+            ++n;
+        }
+        const qsizetype digitsFrom = n > 0 && plain[0] == '-' ? 1 : 0;
+        const bool digitsBefore = separator < 0 ? n > digitsFrom : separator > digitsFrom;
+        const bool digitsAfter = separator < 0 || separator + 1 < n;
+        if (n == s.size() && digitsBefore && digitsAfter) {
+            double value = 0;
+            if (std::from_chars(plain, plain + n, value).ec == std::errc()) {
+                *ok = true;
+                return value;
+            }
+        }
+    }
+    QString general = s.toString();
     if (dec != QLatin1String(".")) {
-        if (s.contains(QLatin1Char('.'))) {
+        if (general.contains(QLatin1Char('.'))) {
             *ok = false;
             return 0;
         }
-        s.replace(dec, QStringLiteral("."));
+        general.replace(dec, QStringLiteral("."));
     }
-    return s.toDouble(ok);
+    return general.toDouble(ok);
 }
 
 QString Fmt::longTime(double dayFraction)

@@ -29,7 +29,7 @@ QString upTo(double value, int maxDecimals);
 QString significant(double value, int digits);
 inline QString general(double value) { return significant(value, 15); }
 // Reads a number written with the locale's decimal separator (no grouping).
-double toDouble(const QString &text, bool *ok);
+double toDouble(QStringView text, bool *ok);
 
 // Times are fractions of a day; values outside 0..1 wrap to the time of day.
 //

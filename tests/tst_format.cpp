@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
+#include "tests/support/generalnumber.h"
 #include "tests/support/testlocale.h"
 
 #include <QtTest>
@@ -80,6 +81,34 @@ private slots:
         useLocale("en_US");
         QCOMPARE(Fmt::toDouble(QStringLiteral("24.5"), &ok), 24.5);
         QVERIFY(ok);
+    }
+
+    // Plain decimals are read by a shortcut; it must agree with the general
+    // reader on them and leave every other text to it.
+    void readingAgreesWithTheGeneralReader()
+    {
+        const char *const texts[] = {
+            "1,2345", "1.2345", "-0", "-0,0", "007,50", " 22,5 ", "\t-3,25\n", ",5", "5,", "-",
+            "", "-,5", "1,2,3", "1.2.3", "+1,5", "1e5", "1,5e-3", "inf", "-nan", "0x10",
+            "12345678901234567890123456789", "0,1000000000000000055511151231257827",
+            "1,7976931348623157", "4,9406564584124654e-324", "--1", "1-", "1 5", "\u0661,5",
+            "2,2250738585072011", "9007199254740993", "0,30000000000000004"};
+        for (const char *locale : {"ru_RU", "en_US"}) {
+            useLocale(locale);
+            for (const char *t : texts) {
+                const QString text = QString::fromUtf8(t);
+                bool ok = false, generalOk = false;
+                const double v = Fmt::toDouble(text, &ok);
+                const double general = generalToDouble(text, &generalOk);
+                QVERIFY2(sameReading(v, ok, general, generalOk),
+                         qPrintable(QStringLiteral("%1 in %2: %3 (%4) against %5 (%6)")
+                                        .arg(text, QLatin1String(locale))
+                                        .arg(v, 0, 'g', 17)
+                                        .arg(ok)
+                                        .arg(general, 0, 'g', 17)
+                                        .arg(generalOk)));
+            }
+        }
     }
 
     // The charge time is a duration: 24-hour hours even where the clock of
