@@ -1,6 +1,7 @@
 // The data-file reader: bytes as Windows-1251 or UTF-8, the split at the
 // channel marker, the curves rebuilt from each channel, the summaries and
-// the CSV table; the logs written out again.
+// the CSV table; the logs written out again. The lines must be split as a
+// plain regular expression splits them.
 
 #include "charts/chargesummary.h"
 #include "charts/chartlines.h"
@@ -8,8 +9,10 @@
 #include "charts/exports.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <cstdint>
+#include <cstdlib>
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
@@ -20,7 +23,14 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    const DataFileLogs logs = splitLogs(decodeDataFile(bytes));
+    const QString text = decodeDataFile(bytes);
+    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
+    QStringList expected = text.split(breaks);
+    if (expected.back().isEmpty())
+        expected.pop_back();
+    if (splitLines(text) != expected)
+        std::abort();
+    const DataFileLogs logs = splitLogs(text);
     for (const QStringList *log : {&logs.a, &logs.b}) {
         curvesFromLog(*log, true, true);
         chargeSummaries(*log);
