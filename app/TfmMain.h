@@ -3,6 +3,7 @@
 #include "link/frames.h"
 #include "link/linkview.h"
 #include "charts/chargesummary.h"
+#include "charts/chartlines.h"
 #include "charts/engine/series.h"
 #include "serial/devicewatch.h"
 
@@ -254,6 +255,10 @@ public:
     void ConstructChartGraf(const LogMemo *memo);
     // The same from the log's lines when they are at hand (a file just read).
     void buildCurves(bool channelA, const QStringList &lines);
+    // The two halves of it: reading the lines (touching nothing) and
+    // putting the curves on the chart.
+    LogCurves curvesOf(bool channelA, const QStringList &lines) const;
+    void showCurves(bool channelA, const LogCurves &curves);
     void Chart_Title();
     void BtnChartClear1Click();
     void BtnUndoZoomAClick();

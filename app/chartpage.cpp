@@ -210,15 +210,22 @@ void TfmMain::ConstructChartGraf(const LogMemo *memo)
 
 void TfmMain::buildCurves(bool a, const QStringList &lines)
 {
+    showCurves(a, curvesOf(a, lines));
+}
+
+LogCurves TfmMain::curvesOf(bool a, const QStringList &lines) const
+{
+    return curvesFromLog(lines, (a ? BtnViewA : BtnViewB)->isChecked(), (a ? BtnViewAT : BtnViewBT)->isChecked());
+}
+
+void TfmMain::showCurves(bool a, const LogCurves &curves)
+{
     ChartSeries &u = a ? Series1 : Series3;
     ChartSeries &t = a ? Series2 : Series4;
-    const QToolButton *viewU = a ? BtnViewA : BtnViewB;
-    const QToolButton *viewT = a ? BtnViewAT : BtnViewBT;
     const QColor colourU = fontColor(a ? LabelColor_AU : LabelColor_BU);
     const QColor colourT = fontColor(a ? LabelColor_AT : LabelColor_BT);
     u.clear();
     t.clear();
-    const LogCurves curves = curvesFromLog(lines, viewU->isChecked(), viewT->isChecked());
     for (const LogPoint &p : curves.u)
         u.append(p.value, p.time, colourU);
     for (const LogPoint &p : curves.t)

@@ -100,21 +100,28 @@ void TfmMain::openDataFile()
     openWithoutDialog_ = false;
     NDeleteAllClick();
     DataFileLogs logs;
+    LogCurves curvesA, curvesB;
+    // The curves are read from the lines just put in the logs, rather than
+    // read back out of them, while the logs' texts are being built.
+    auto readCurves = [&] {
+        curvesA = curvesOf(true, logs.a);
+        curvesB = curvesOf(false, logs.b);
+    };
     const bool opened = [&] {
         QFile f(OpenDialogFileName);
         if (!f.open(QIODevice::ReadOnly))
             return false; // a file that cannot be read leaves everything cleared, silently
         logs = splitLogs(decodeDataFile(f.readAll()));
-        Memo2->setLines(logs.b);
-        Memo1->setLines(logs.a);
+        fillLogs({{Memo2, logs.b}, {Memo1, logs.a}}, readCurves);
         setStatusPanelText(0, QStringLiteral("   ") + QFileInfo(OpenDialogFileName).fileName());
         Memo1->setModified(false);
         Memo2->setModified(false);
         return true;
     }();
-    // The lines just put in the logs, rather than read back out of them.
-    buildCurves(true, logs.a);
-    buildCurves(false, logs.b);
+    if (!opened)
+        readCurves();
+    showCurves(true, curvesA);
+    showCurves(false, curvesB);
     // The file holds the logs: the journal names it rather than copying it.
     if (opened)
         restartJournal(JournalRecord::opened(QFileInfo(OpenDialogFileName).absoluteFilePath(), curveSetup()));

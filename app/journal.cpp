@@ -83,8 +83,7 @@ void TfmMain::startJournal(const QString &folder)
 
 void TfmMain::restoreJournal(const JournalContent &c)
 {
-    Memo1->setLines(c.a);
-    Memo2->setLines(c.b);
+    fillLogs({{Memo1, c.a}, {Memo2, c.b}});
     for (LogMemo *m : {Memo1, Memo2}) {
         m->setModified(c.unsavedLines > 0);
         m->moveCursor(QTextCursor::End); // where the charge stopped, as it was on screen

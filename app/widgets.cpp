@@ -1,12 +1,18 @@
 #include "app/widgets.h"
 
 #include <QMouseEvent>
+#include <QPlainTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QThread>
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 void TLabel::mousePressEvent(QMouseEvent *event)
 {
@@ -182,9 +188,74 @@ void LogMemo::setModified(bool modified)
 
 void LogMemo::setLines(const QStringList &lines)
 {
+    fillLogs({{this, lines}});
+}
+
+void LogMemo::setText(QTextDocument *text)
+{
     pending_.clear();
     flushTimer_.stop();
-    setPlainText(lines.join(QLatin1Char('\n')));
+    // The editor deletes only the document it made itself; the log's own
+    // ones are deleted here as soon as they are replaced.
+    QTextDocument *const replaced = document();
+    const bool ours = replaced && replaced->parent() == this;
+    text->setParent(this);
+    setDocument(text);
+    if (ours)
+        delete replaced;
+}
+
+namespace {
+
+// Below this many lines a thread costs more than it saves.
+constexpr qsizetype ThreadedFillLines = 4096;
+
+QTextDocument *logDocument(const QStringList &lines, const QFont &font)
+{
+    auto *doc = new QTextDocument;
+    doc->setUndoRedoEnabled(false);
+    doc->setDefaultFont(font);
+    doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
+    doc->setPlainText(lines.join(QLatin1Char('\n')));
+    return doc;
+}
+
+} // namespace
+
+void fillLogs(const QList<LogFill> &logs, const std::function<void()> &meanwhile)
+{
+    std::vector<std::unique_ptr<QTextDocument>> docs(size_t(logs.size()));
+    std::vector<std::thread> builders;
+    // Whatever happens here, the builders are waited for before their
+    // documents go (with their slots) out of scope.
+    struct JoinAll
+    {
+        std::vector<std::thread> &threads;
+        ~JoinAll()
+        {
+            for (std::thread &t : threads)
+                t.join();
+        }
+    } joinAll{builders};
+    QThread *const here = QThread::currentThread();
+    for (qsizetype i = 0; i < logs.size(); ++i) {
+        if (logs[i].lines.size() < ThreadedFillLines)
+            continue;
+        builders.emplace_back([slot = &docs[size_t(i)], here, lines = logs[i].lines, font = logs[i].memo->font()] {
+            slot->reset(logDocument(lines, font));
+            (*slot)->moveToThread(here);
+        });
+    }
+    for (qsizetype i = 0; i < logs.size(); ++i)
+        if (logs[i].lines.size() < ThreadedFillLines)
+            docs[size_t(i)].reset(logDocument(logs[i].lines, logs[i].memo->font()));
+    if (meanwhile)
+        meanwhile();
+    for (std::thread &t : builders)
+        t.join();
+    builders.clear();
+    for (qsizetype i = 0; i < logs.size(); ++i)
+        logs[i].memo->setText(docs[size_t(i)].release());
 }
 
 void LogMemo::clear()

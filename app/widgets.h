@@ -8,6 +8,8 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include <functional>
+
 // A label that reports clicks (the chart's colour labels) and double clicks
 // (the counters and the charge clock are reset that way).
 class TLabel : public QLabel
@@ -102,9 +104,23 @@ public:
     // Replaces the whole text (nothing pending is kept).
     void setLines(const QStringList &lines);
     void clear();
+    // Replaces the text with a document made by fillLogs.
+    void setText(QTextDocument *text);
 
 private:
     QStringList pending_;
     QTimer flushTimer_;
     bool ownFlushTimer_ = true;
 };
+
+// Puts whole texts into logs at once. A text document costs some two
+// microseconds a line to build, half a second for the two logs of a day;
+// so the documents of long logs are built on threads of their own, both
+// at once, while `meanwhile` runs here, and then put in place. Nothing
+// else runs on the window's thread in between.
+struct LogFill
+{
+    LogMemo *memo;
+    QStringList lines;
+};
+void fillLogs(const QList<LogFill> &logs, const std::function<void()> &meanwhile = {});

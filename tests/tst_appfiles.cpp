@@ -12,6 +12,8 @@
 #include "app/widgets.h"
 
 #include <QClipboard>
+#include <QPointer>
+#include <QTextDocument>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -247,6 +249,41 @@ private slots:
         QVERIFY(w.Memo1->lines().isEmpty());
         QVERIFY(w.statusPanelText(0).isEmpty());
         QVERIFY(dialogs.messages.isEmpty());
+    }
+
+    // Long logs are built off the window's thread: they arrive whole and in
+    // order, the previous texts go, and the logs go on as before.
+    void longLogsOpenWhole()
+    {
+        ScriptedDialogs::install();
+        QStringList a, b;
+        for (int i = 0; i < 9000; ++i) {
+            a << QStringLiteral("0:%1:%2    ADC=400    U=1,0000    T=25,0;").arg(i / 60).arg(i % 60, 2, 10, QLatin1Char('0'));
+            b << QStringLiteral("B %1").arg(i);
+        }
+        const QString path = QDir(folder_.path()).filePath(QStringLiteral("long.txt"));
+        writeAll(path, toCp1251((a + QStringList{QString(), QStringLiteral("/* B */")} + b).join(QStringLiteral("\r\n"))));
+        TfmMain w;
+        w.show();
+        w.dropFile(path);
+        const QPointer<QTextDocument> first = w.Memo1->document();
+        QCOMPARE(w.Memo1->lines(), a + QStringList{QString()});
+        QCOMPARE(w.Memo2->lines(), b);
+        QCOMPARE(w.Series1.count(), 9000);
+        QCOMPARE(w.Memo1->document()->defaultFont(), w.Memo1->font());
+        QVERIFY(!w.Memo1->document()->isUndoRedoEnabled());
+        QVERIFY(!w.Memo1->isModified());
+
+        w.dropFile(path);
+        QVERIFY(first.isNull()); // not kept beside the new one
+        QCOMPARE(w.Memo2->lineCount(), 9000);
+        w.Memo2->addLine(QStringLiteral("next"));
+        QVERIFY(w.Memo2->isModified());
+        QCOMPARE(w.Memo2->lines().last(), QStringLiteral("next"));
+        QCOMPARE(w.Memo2->lines().size(), 9001);
+        w.Memo2->moveCursor(QTextCursor::End);
+        QTest::keyClicks(w.Memo2, QStringLiteral("!"));
+        QCOMPARE(w.Memo2->lines().last(), QStringLiteral("next!"));
     }
 
     void clipboardColumns()
