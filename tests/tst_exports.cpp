@@ -95,7 +95,7 @@ private slots:
         QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
         // The legend, whose Latin "A" may come as a text run of its own.
         const QString legend = texts.join(QLatin1Char(' '));
-        for (const QString &title : {"Канал A", "Темп. А", "Канал В", "Темп. В"})
+        for (const QString title : {"Канал A", "Темп. А", "Канал В", "Темп. В"})
             QVERIFY2(legend.contains(title) || legend.contains(QString(title).replace(QLatin1Char('A'), QStringLiteral(" A"))),
                      qPrintable(title));
 
