@@ -1,6 +1,7 @@
 #include "serial/CPort.h"
 #include "app/TfmMain.h"
 #include "platform/errorreport.h"
+#include "platform/heap.h"
 #include "platform/journalfile.h"
 #include "platform/messages.h"
 #include "platform/programfolder.h"
@@ -50,6 +51,7 @@ int main(int argc, char *argv[])
             return 0;
         }
     }
+    returnLargeBlocksToTheSystem();
     Application app(argc, argv);
     // No display name: Qt would append it to every window's title.
     translatePortTexts();
