@@ -12,9 +12,11 @@ namespace {
 constexpr int kTickMs = 25;
 // After handing received bytes over, the thread lets more gather before it
 // looks again, as a USB adapter's latency timer does: a fast stream then
-// costs a hundred deliveries a second rather than one per write, and each
-// delivery still reads everything that waits.
-constexpr int kPaceMs = 10;
+// costs some thirty deliveries a second rather than one per write (each a
+// wake-up of both threads), and each delivery still reads everything that
+// waits. Thirty milliseconds are far inside the link's own timeouts (a
+// reply is awaited 500 ms, a frame 1000 ms) and the kernel's buffer.
+constexpr int kPaceMs = 30;
 
 // The order in which one delivered set is handled (and, for smWindowSync,
 // the order of the single-event deliveries).
