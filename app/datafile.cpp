@@ -102,10 +102,12 @@ void TfmMain::openDataFile()
     DataFileLogs logs;
     LogCurves curvesA, curvesB;
     // The curves are read from the lines just put in the logs, rather than
-    // read back out of them, while the logs' texts are being built.
+    // read back out of them, while the logs' texts are being built; then
+    // the lines are let go of (see fillLogs).
     auto readCurves = [&] {
         curvesA = curvesOf(true, logs.a);
         curvesB = curvesOf(false, logs.b);
+        logs = DataFileLogs();
     };
     const bool opened = [&] {
         QFile f(OpenDialogFileName);

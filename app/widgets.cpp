@@ -222,7 +222,7 @@ QTextDocument *logDocument(const QStringList &lines, const QFont &font)
 
 } // namespace
 
-void fillLogs(const QList<LogFill> &logs, const std::function<void()> &meanwhile)
+void fillLogs(QList<LogFill> logs, const std::function<void()> &meanwhile)
 {
     std::vector<std::unique_ptr<QTextDocument>> docs(size_t(logs.size()));
     std::vector<std::thread> builders;
@@ -254,6 +254,11 @@ void fillLogs(const QList<LogFill> &logs, const std::function<void()> &meanwhile
     for (std::thread &t : builders)
         t.join();
     builders.clear();
+    // The lines are in the documents now. Let go of them first: putting a
+    // document in place lays out each of its lines, and those layouts then
+    // take the lines' memory rather than heap above it.
+    for (LogFill &fill : logs)
+        fill.lines = QStringList();
     for (qsizetype i = 0; i < logs.size(); ++i)
         logs[i].memo->setText(docs[size_t(i)].release());
 }

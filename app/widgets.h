@@ -117,10 +117,12 @@ private:
 // microseconds a line to build, half a second for the two logs of a day;
 // so the documents of long logs are built on threads of their own, both
 // at once, while `meanwhile` runs here, and then put in place. Nothing
-// else runs on the window's thread in between.
+// else runs on the window's thread in between. The lines are let go of
+// before the documents are put in place: a caller that lets go of its own
+// copies in `meanwhile` keeps a day's lines from lingering in the heap.
 struct LogFill
 {
     LogMemo *memo;
     QStringList lines;
 };
-void fillLogs(const QList<LogFill> &logs, const std::function<void()> &meanwhile = {});
+void fillLogs(QList<LogFill> logs, const std::function<void()> &meanwhile = {});
