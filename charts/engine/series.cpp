@@ -13,9 +13,9 @@ void ChartSeries::append(double value, const QString &label, QColor colour)
         max_ = std::max(max_, value);
     }
     values_.push_back(value);
-    // Neighbouring points mostly carry the same "h:nn" text; sharing it keeps
-    // a day-long series small.
-    labels_.push_back(!labels_.empty() && labels_.back() == label ? labels_.back() : label);
+    if (labelTexts_.empty() || labelTexts_.back() != label)
+        labelTexts_.push_back(label);
+    labels_.push_back(quint32(labelTexts_.size() - 1));
     colours_.push_back(colour.rgb());
 }
 
@@ -23,6 +23,7 @@ void ChartSeries::clear()
 {
     values_.clear();
     labels_.clear();
+    labelTexts_.clear();
     colours_.clear();
     min_ = max_ = 0;
 }

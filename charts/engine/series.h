@@ -43,11 +43,11 @@ public:
     bool isEmpty() const { return values_.empty(); }
     ChartPoint point(int i) const
     {
-        return {values_[size_t(i)], labels_[size_t(i)], colours_[size_t(i)]};
+        return {values_[size_t(i)], label(i), colours_[size_t(i)]};
     }
     // The values alone, side by side: drawing a long curve walks only these.
     const std::vector<double> &values() const { return values_; }
-    const QString &label(int i) const { return labels_[size_t(i)]; }
+    const QString &label(int i) const { return labelTexts_[labels_[size_t(i)]]; }
     double minValue() const { return min_; }
     double maxValue() const { return max_; }
 
@@ -63,7 +63,10 @@ private:
     QString name_;
     QString title_;
     std::vector<double> values_;
-    std::vector<QString> labels_;
+    // Neighbouring points mostly carry the same "h:nn" text: each point
+    // holds the number of its text, each text is held once in a row.
+    std::vector<QString> labelTexts_;
+    std::vector<quint32> labels_;
     std::vector<QRgb> colours_;
     double min_ = 0, max_ = 0;
 };
