@@ -415,10 +415,11 @@ private:
     std::array<ChargeStop, 2> stopped_{ChargeStop::Unknown, ChargeStop::Unknown};
     QElapsedTimer lastDecodeNotice_;
     // What the link changes on the screen is shown at one pace, all in the
-    // same pass: the logs' new lines, the received count and the chart. Four
-    // passes a second keep a flooded line cheap; news after a quiet spell
+    // same pass: the logs' new lines, the received count and the chart.
+    // Three passes a second keep a flooded line cheap (each repaints both
+    // logs and their scroll bars, or the chart); news after a quiet spell
     // (a charger's sample a second) shows at once.
-    static constexpr int ScreenPaceMs = 250;
+    static constexpr int ScreenPaceMs = 333;
     QTimer screenPace_;          // runs while the link brings news
     void paceScreen();
     void screenPaceTimer();
