@@ -120,8 +120,7 @@ void TfmMain::openDataFile()
         Memo2->setModified(false);
         return true;
     }();
-    if (!opened)
-        readCurves();
+    // A file not read leaves both curves empty.
     showCurves(true, curvesA);
     showCurves(false, curvesB);
     // The file holds the logs: the journal names it rather than copying it.

@@ -231,11 +231,13 @@ void fillLogs(QList<LogFill> logs, const std::function<void()> &meanwhile)
     struct JoinAll
     {
         std::vector<std::thread> &threads;
-        ~JoinAll()
+        void operator()()
         {
             for (std::thread &t : threads)
-                t.join();
+                if (t.joinable())
+                    t.join();
         }
+        ~JoinAll() { (*this)(); }
     } joinAll{builders};
     QThread *const here = QThread::currentThread();
     for (qsizetype i = 0; i < logs.size(); ++i) {
@@ -251,9 +253,7 @@ void fillLogs(QList<LogFill> logs, const std::function<void()> &meanwhile)
             docs[size_t(i)].reset(logDocument(logs[i].lines, logs[i].memo->font()));
     if (meanwhile)
         meanwhile();
-    for (std::thread &t : builders)
-        t.join();
-    builders.clear();
+    joinAll();
     // The lines are in the documents now. Let go of them first: putting a
     // document in place lays out each of its lines, and those layouts then
     // take the lines' memory rather than heap above it.
