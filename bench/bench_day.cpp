@@ -31,7 +31,7 @@ QStringList channelLog(int lines, int offset)
     for (int i = 0; i < lines; ++i) {
         const int adc = 520 + (i + offset) % 60;
         const int tenths = 220 + (i / 300 + offset) % 120;
-        log << sampleLineText(Fmt::chargeTime(i / 86400.0), quint16(adc), adc * 250 / 100000.0, qint16(tenths));
+        log << sampleLineText(Fmt::chargeTime(i / 86400.0), quint16(adc), 250, qint16(tenths));
     }
     log << QStringLiteral("END:  Конец заряда.");
     return log;

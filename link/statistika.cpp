@@ -275,7 +275,7 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
     return at;
 }
 
-QString sampleLineText(const QString &chargeTime, quint16 adc, double volts, qint16 tenths)
+QString sampleLineText(const QString &chargeTime, quint16 adc, int step, qint16 tenths)
 {
     QString line;
     line.reserve(chargeTime.size() + 40);
@@ -283,9 +283,9 @@ QString sampleLineText(const QString &chargeTime, quint16 adc, double volts, qin
     line += QStringLiteral("    ADC=");
     line += QString::number(adc);
     line += QStringLiteral("    U=");
-    line += Fmt::fixed(volts, 4);
+    line += Fmt::ratio(qint64(adc) * step, 100000, 4);
     line += QStringLiteral("    T=");
-    line += Fmt::fixed(tenths / 10.0, 1);
+    line += Fmt::ratio(tenths, 10, 1);
     line += QLatin1Char(';');
     return line;
 }
@@ -300,7 +300,7 @@ void AddSampleLine(LinkView &view, quint16 adc, qint16 tenths, Channel ch)
         view.addSeriesPoint(u, volts, Fmt::hoursMinutes(chargeTime()));
     if (view.seriesViewOn(t))
         view.addSeriesPoint(t, degrees, Fmt::hoursMinutes(chargeTime()));
-    view.addLogLine(ch, sampleLineText(chargeTimeText(), adc, volts, tenths));
+    view.addLogLine(ch, sampleLineText(chargeTimeText(), adc, AdcStep, tenths));
 }
 
 QString endReportText(quint8 flags)
@@ -333,9 +333,9 @@ QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths)
     // measured without current through the load, so this is bad data.
     if (loaded == 0)
         throw std::domain_error("internal resistance with no loaded voltage");
-    const double rd = rdTenths / 10.0;
-    const double r = (int(emf) - int(loaded)) / (loaded / rd);
-    return QStringLiteral("Внутреннее R аккумулятора = ") + Fmt::fixed(r, 3);
+    // (emf - loaded) / (loaded / Rd) ohms with Rd in tenths, exactly.
+    return QStringLiteral("Внутреннее R аккумулятора = ")
+           + Fmt::ratio(qint64(int(emf) - int(loaded)) * rdTenths, qint64(loaded) * 10, 3);
 }
 
 void AddInternalResistance(LinkView &view, quint16 emf, quint16 loaded, Channel ch)
@@ -345,8 +345,8 @@ void AddInternalResistance(LinkView &view, quint16 emf, quint16 loaded, Channel 
 
 QStringList parameterLinesText(quint16 current, quint8 mode, int step, int senseR)
 {
-    const double ma = qint32(quint32(current) * quint32(step)) / double(senseR);
-    const QString amount = QStringLiteral(" Ток = ") + Fmt::fixed(ma, 0) + QStringLiteral(" mA.");
+    const QString amount = QStringLiteral(" Ток = ")
+                           + Fmt::ratio(qint64(current) * step, senseR, 0) + QStringLiteral(" mA.");
     const QString trickle = QStringLiteral("Включен режим дозаряда.");
     QStringList lines;
     if (mode & 0x20) {

@@ -78,7 +78,7 @@ void AddStartHeader(LinkView &view, Channel ch);
 void AddDischargeHeader(LinkView &view, Channel ch);
 
 // The texts of those lines, from plain values.
-QString sampleLineText(const QString &chargeTime, quint16 adc, double volts, qint16 tenths);
+QString sampleLineText(const QString &chargeTime, quint16 adc, int step, qint16 tenths);
 QString endReportText(quint8 flags);
 // Throws std::domain_error when `loaded` is 0 (the cell's resistance cannot
 // be computed).

@@ -272,6 +272,29 @@ QString Fmt::fixed(double value, int decimals)
     return withLocaleDecimal(QString::number(value, 'f', decimals));
 }
 
+QString Fmt::ratio(qint64 num, qint64 den, int decimals)
+{
+    Q_ASSERT(den > 0 && decimals >= 0 && decimals <= 9);
+    qint64 scale = 1;
+    for (int i = 0; i < decimals; ++i)
+        scale *= 10;
+    const bool negative = num < 0;
+    // |num| * scale / den, rounded half up on magnitudes; the callers' values
+    // (counts times steps, resistances) stay far inside 64 bits.
+    const quint64 magnitude = negative ? quint64(0) - quint64(num) : quint64(num);
+    const quint64 scaled = (magnitude * quint64(scale) * 2 + quint64(den)) / (quint64(den) * 2);
+    QString out;
+    if (negative && scaled > 0)
+        out += QLatin1Char('-');
+    out += QString::number(scaled / quint64(scale));
+    if (decimals > 0) {
+        out += formats().decimal;
+        const QString digits = QString::number(scaled % quint64(scale));
+        out += QString(decimals - digits.size(), QLatin1Char('0')) + digits;
+    }
+    return out;
+}
+
 QString Fmt::grouped(double value, int maxDecimals)
 {
     QString s = trimZeros(QString::number(value, 'f', maxDecimals));

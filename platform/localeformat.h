@@ -20,6 +20,12 @@ QString timeSeparator();
 // the patterns "0", "0.0", "0.000", "0.0000" and the printf forms "%.1f",
 // "%.2f" all come down to this.
 QString fixed(double value, int decimals);
+// The same pattern for the exact quotient num / den (den > 0), rounded half
+// away from zero on its decimal digits. A double cannot hold most such
+// quotients: 130025 / 100000 is stored a hair below 1.30025 and would print
+// as 1.3002. A value that rounds to zero prints without a sign, as with
+// fixed().
+QString ratio(qint64 num, qint64 den, int decimals);
 // "#,##0.###": thousands grouped, at most three decimals, no trailing zeros.
 QString grouped(double value, int maxDecimals = 3);
 // "##0.#": no grouping, at most `maxDecimals` decimals, no trailing zeros.

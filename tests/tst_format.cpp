@@ -69,6 +69,34 @@ private slots:
         QCOMPARE(out, text);
     }
 
+    // Exact quotients round half away from zero on their decimal digits,
+    // where a double would often sit just below the half.
+    void ratios_data()
+    {
+        QTest::addColumn<qint64>("num");
+        QTest::addColumn<qint64>("den");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("volts, a half below as a double") << qint64(130025) << qint64(100000) << 4 << "1,3003";
+        QTest::newRow("volts, tiny") << qint64(15) << qint64(100000) << 4 << "0,0002";
+        QTest::newRow("volts, top of the range") << qint64(65535 * 500) << qint64(100000) << 4 << "327,6750";
+        QTest::newRow("whole, half") << qint64(5) << qint64(2) << 0 << "3";
+        QTest::newRow("whole, below half") << qint64(149) << qint64(100) << 0 << "1";
+        QTest::newRow("negative half") << qint64(-25) << qint64(10000) << 3 << "-0,003";
+        QTest::newRow("negative, rounds to zero") << qint64(-1) << qint64(10000) << 3 << "0,000";
+        QTest::newRow("zero") << qint64(0) << qint64(7) << 1 << "0,0";
+        QTest::newRow("tenths") << qint64(-1270) << qint64(10) << 1 << "-127,0";
+    }
+    void ratios()
+    {
+        QFETCH(qint64, num);
+        QFETCH(qint64, den);
+        QFETCH(int, decimals);
+        QFETCH(QString, text);
+        useLocale("ru_RU");
+        QCOMPARE(Fmt::ratio(num, den, decimals), text);
+    }
+
     // Reading numbers back uses the same separator: the other one fails.
     void readingNumbers()
     {

@@ -57,7 +57,7 @@ QStringList expectedLines(const QList<Sample> &list, quint8 code)
     QStringList out;
     for (const Sample &s : list)
         if (s.code == code)
-            out << sampleLineText(chargeTimeText(), s.adc, s.adc * 250 / 100000.0, s.tenths);
+            out << sampleLineText(chargeTimeText(), s.adc, 250, s.tenths);
     return out;
 }
 
