@@ -30,6 +30,9 @@ public:
     std::array<bool, 4> viewOn{true, true, true, true};
     bool settingsPageShown = false;
     bool chartingSensors = false;
+    int adcStep = 250;  // UpDStepADC (AdcStep is the link's own copy)
+    int senseR = 51;    // UpDResistr
+    int rdTenths = 39;  // UpDRdecharge
 
     QStringList &log(Channel ch) { return logs[ch == Channel::A ? 0 : 1]; }
 
@@ -40,9 +43,9 @@ public:
     {
         points[size_t(s)].append({value, label});
     }
-    int adcStepSetting() const override { return 250; }
-    int senseResistor() const override { return 51; }
-    int dischargeResistor() const override { return 39; }
+    int adcStepSetting() const override { return adcStep; }
+    int senseResistor() const override { return senseR; }
+    int dischargeResistor() const override { return rdTenths; }
     bool sensorPageShown() const override { return settingsPageShown; }
     void showSensorReadings(double sensor1, double sensor2) override
     {
