@@ -31,7 +31,7 @@ void TfmMain::ComPort1RxChar(QObject *, int Count)
     // keep packets whole, in arrival order.
     for (int waiting = Count; waiting > 0;) {
         quint8 chunk[RecvChunkSize];
-        const int want = nextChunkSize(*this, waiting);
+        const int want = nextChunkSize(waiting);
         const int got = ComPort1->Read(chunk, want);
         if (got <= 0)
             break;

@@ -72,7 +72,7 @@ double run(int packets, int existing, bool journal)
     for (int event = 0; at < bytes.size(); ++event) {
         int waiting = int(std::min<qsizetype>(sizes[event % 8], bytes.size() - at));
         while (waiting > 0) {
-            const int n = nextChunkSize(w, waiting);
+            const int n = nextChunkSize(waiting);
             receiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData() + at), n);
             at += n;
             waiting -= n;

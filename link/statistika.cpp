@@ -23,9 +23,7 @@ StepWatch ReceiveStep;
 namespace {
 
 constexpr int PacketSize = 5;
-// Held bytes beyond three packets are handed on without waiting for a
-// packet boundary (a parameter-block reply is 15 bytes).
-constexpr int HandOnAfter = 3 * PacketSize;
+
 quint16 word(const quint8 *p)
 {
     return quint16(p[0] << 8 | p[1]);
@@ -39,11 +37,38 @@ void dropHeldBytes(LinkView &view)
     ReadMode = false;
 }
 
-// Decodes the first `whole` held bytes (a multiple of 5); what decoding
-// leaves (a packet begun in a regained step) and the bytes after `whole`
-// stay held, in order.
-void decodeHeld(LinkView &view, int whole)
+// " DataReceive N5-" and the bytes handed on, a colon before each packet.
+void logHandOn(QString &entry, int count)
 {
+    entry += QStringLiteral(" DataReceive N5-") + QString::number(count) + QLatin1Char(' ');
+    for (int i = 0; i < count; ++i) {
+        if (i % PacketSize == 0)
+            entry += QLatin1Char(':');
+        appendHex(entry, RecvBuffer[i]);
+        entry += QLatin1Char(' ');
+    }
+}
+
+// Hands on the first `whole` held bytes (a multiple of 5): as a reply when
+// one is awaited and complete, else to the decoder. What decoding leaves (a
+// packet begun in a moved step) and the bytes after `whole` stay held, in
+// order.
+void handOn(LinkView &view, int whole, QString *entry)
+{
+    if (entry)
+        logHandOn(*entry, whole);
+    if (ReadMode) {
+        if (whole < 15)
+            return; // a reply's first packets: held until it is whole
+        ReadMode = false;
+        ReceiveStep.reset(); // a reply is not packets
+        quint8 reply[RecvBufferSize];
+        std::memcpy(reply, RecvBuffer, size_t(whole));
+        RecvCount -= whole;
+        std::memmove(RecvBuffer, RecvBuffer + whole, size_t(RecvCount));
+        view.HandleBlockReply(reply, whole);
+        return;
+    }
     const int taken = DecodePackets(view, RecvBuffer, whole);
     RecvCount -= taken;
     std::memmove(RecvBuffer, RecvBuffer + taken, size_t(RecvCount));
@@ -99,31 +124,24 @@ void resetLinkState()
     ReceiveStep.reset();
 }
 
-int nextChunkSize(LinkView &view, int waiting)
+int nextChunkSize(int waiting)
 {
-    auto fit = [waiting]() {
-        int n = std::min({waiting, RecvChunkSize, RecvBufferSize - RecvCount});
+    auto fit = [waiting](int held) {
+        int n = std::min({waiting, RecvChunkSize, RecvBufferSize - held});
         if (n < waiting)
-            n -= (RecvCount + n) % PacketSize; // may leave 0: no packet fits
+            n -= (held + n) % PacketSize; // may leave 0: the packet begun cannot be completed
         return n;
     };
-    int n = fit();
-    if (n <= 0) {
-        // Only a reply awaited in read mode can hold this much (outside it,
-        // receiveChunk hands packets on beyond three): it can never become
-        // whole in the room left.
-        dropHeldBytes(view);
-        n = fit();
-    }
-    return n;
+    const int n = fit(RecvCount);
+    // receiveChunk then hands on the whole packets held before it takes the
+    // read, keeping only the packet begun.
+    return n > 0 ? n : fit(RecvCount % PacketSize);
 }
 
 void receiveChunk(LinkView &view, const quint8 *chunk, int count)
 {
     if (count <= 0)
         return;
-    if (count > RecvBufferSize - RecvCount) // only if a caller skipped nextChunkSize
-        dropHeldBytes(view);
     count = std::min(count, RecvBufferSize);
 
     addToCounter(RecvTotal, count);
@@ -142,40 +160,24 @@ void receiveChunk(LinkView &view, const quint8 *chunk, int count)
             entry += QLatin1Char(' ');
         }
     }
+    QString *logged = LogEnabled ? &entry : nullptr;
+
+    if (count > RecvBufferSize - RecvCount) {
+        // The bytes do not all fit behind the ones held (a stream read at
+        // points that keep missing a packet's end): the whole packets held
+        // go on first, as if the last read had ended there, and the packet
+        // begun stays.
+        const int whole = RecvCount - RecvCount % PacketSize;
+        if (whole >= (ReadMode ? 15 : PacketSize))
+            handOn(view, whole, logged);
+        if (count > RecvBufferSize - RecvCount) // only a caller that skipped nextChunkSize
+            dropHeldBytes(view);
+    }
 
     std::memcpy(RecvBuffer + RecvCount, chunk, size_t(count));
     RecvCount += count;
-
-    if (RecvCount % PacketSize == 0) {
-        if (LogEnabled) {
-            entry += QStringLiteral(" DataReceive N5-") + QString::number(RecvCount)
-                     + QLatin1Char(' ');
-            for (int i = 0; i < RecvCount; ++i) {
-                if (i % PacketSize == 0)
-                    entry += QLatin1Char(':');
-                appendHex(entry, RecvBuffer[i]);
-                entry += QLatin1Char(' ');
-            }
-        }
-        if (ReadMode) {
-            if (RecvCount >= 15) {
-                ReadMode = false;
-                const int held = RecvCount;
-                RecvCount = 0;
-                ReceiveStep.reset(); // a reply is not packets
-                view.HandleBlockReply(RecvBuffer, held);
-            }
-        } else {
-            decodeHeld(view, RecvCount);
-        }
-    } else if (!ReadMode && RecvCount > HandOnAfter) {
-        // Held bytes that keep missing a packet boundary are a stream read
-        // at arbitrary points or one out of step since a byte was lost or
-        // added. Waiting for a boundary or a silence would hold the charge's
-        // lines back, or never let the step be found: hand on the whole
-        // packets and keep the one begun.
-        decodeHeld(view, RecvCount - RecvCount % PacketSize);
-    }
+    if (RecvCount % PacketSize == 0)
+        handOn(view, RecvCount, logged);
 
     if (LogEnabled)
         LogText += QStringLiteral("  ") + entry;
@@ -203,15 +205,54 @@ QString packetDump(const quint8 *bytes, int count)
     return dump;
 }
 
-QString stepLostText(const QString &chargeTime)
-{
-    return QStringLiteral("сбой синхронизации пакетов - ") + chargeTime;
-}
-
 QString stepRegainedText(const QString &chargeTime)
 {
     return QStringLiteral("синхронизация восстановлена - ") + chargeTime;
 }
+
+namespace {
+
+// One packet with a code the charger sends. `alone`: the call holds only it.
+void decodeKnown(LinkView &view, const quint8 *p, bool alone)
+{
+    const quint8 code = p[0];
+    const Channel ch = code % 2 ? Channel::A : Channel::B;
+    switch (code) {
+    case 0x01: case 0x02:
+        AddSampleLine(view, word(p + 1), qint16(word(p + 3)), ch);
+        break;
+    case 0x03: case 0x04:
+        AddEndReport(view, p[1], ch);
+        break;
+    case 0x05: case 0x06:
+        AddInternalResistance(view, word(p + 1), word(p + 3), ch);
+        break;
+    case 0x07: case 0x08:
+        AddStartHeader(view, ch);
+        AddParameterLines(view, word(p + 1), p[3], ch);
+        break;
+    case 0x09: case 0x0A:
+        AddDischargeHeader(view, ch);
+        AddParameterLines(view, word(p + 1), p[3], ch);
+        break;
+    case 0x30: {
+        const double t1 = qint16(word(p + 1)) / 10.0, t2 = qint16(word(p + 3)) / 10.0;
+        if (alone && view.sensorPageShown())
+            view.showSensorReadings(t1, t2);
+        if (view.sensorChartingOn()) {
+            if (view.seriesViewOn(SeriesId::AT))
+                view.addSeriesPoint(SeriesId::AT, t1, Fmt::hoursMinutes(chargeTime()));
+            if (view.seriesViewOn(SeriesId::BT))
+                view.addSeriesPoint(SeriesId::BT, t2, Fmt::hoursMinutes(chargeTime()));
+        }
+        break;
+    }
+    default:
+        Q_UNREACHABLE();
+    }
+}
+
+} // namespace
 
 int DecodePackets(LinkView &view, const quint8 *bytes, int count)
 {
@@ -220,51 +261,23 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
     try {
         while (at + PacketSize <= count) {
             const quint8 *p = bytes + at;
-            const quint8 code = p[0];
-            const Channel ch = code % 2 ? Channel::A : Channel::B;
-            switch (code) {
-            case 0x01: case 0x02:
-                AddSampleLine(view, word(p + 1), qint16(word(p + 3)), ch);
-                break;
-            case 0x03: case 0x04:
-                AddEndReport(view, p[1], ch);
-                break;
-            case 0x05: case 0x06:
-                AddInternalResistance(view, word(p + 1), word(p + 3), ch);
-                break;
-            case 0x07: case 0x08:
-                AddStartHeader(view, ch);
-                AddParameterLines(view, word(p + 1), p[3], ch);
-                break;
-            case 0x09: case 0x0A:
-                AddDischargeHeader(view, ch);
-                AddParameterLines(view, word(p + 1), p[3], ch);
-                break;
-            case 0x30: {
-                const double t1 = qint16(word(p + 1)) / 10.0, t2 = qint16(word(p + 3)) / 10.0;
-                if (view.sensorPageShown() && count == PacketSize)
-                    view.showSensorReadings(t1, t2);
-                if (view.sensorChartingOn()) {
-                    if (view.seriesViewOn(SeriesId::AT))
-                        view.addSeriesPoint(SeriesId::AT, t1, Fmt::hoursMinutes(chargeTime()));
-                    if (view.seriesViewOn(SeriesId::BT))
-                        view.addSeriesPoint(SeriesId::BT, t2, Fmt::hoursMinutes(chargeTime()));
-                }
-                break;
-            }
-            default: {
+            if (isKnownCode(p[0])) {
+                decodeKnown(view, p, count == PacketSize);
+            } else {
                 if (dump.isEmpty())
                     dump = packetDump(bytes, count);
                 view.addLogLine(Channel::A, chargeTimeText() + QStringLiteral(";  ") + dump);
                 view.addLogLine(Channel::B, chargeTimeText() + QStringLiteral(";  ") + dump);
             }
-            }
             const StepWatch::News news = ReceiveStep.take(p);
-            if (news.lost)
-                view.showLinkStatus(stepLostText(chargeTimeText()));
-            if (news.regained)
-                view.showLinkStatus(stepRegainedText(chargeTimeText()));
-            at += news.shift ? news.shift : PacketSize;
+            if (!news.shift) {
+                at += PacketSize;
+                continue;
+            }
+            view.showLinkStatus(stepRegainedText(chargeTimeText()));
+            for (const StepWatch::Packet &q : news.replay)
+                decodeKnown(view, q.data(), false);
+            at += news.shift;
         }
     } catch (const std::exception &) {
         // Whatever a packet holds, it is reported in the status bar and never

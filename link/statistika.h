@@ -48,12 +48,15 @@ void resetLinkState();
 
 // --- Framing -------------------------------------------------------------
 
-// How many of `waiting` bytes the next read may take so that held bytes never
-// pass the end of RecvBuffer and, when more bytes follow, the held count ends
-// on a packet boundary. When even one packet cannot be completed in the room
-// left, the held bytes are dropped first and reported like the silence timer
-// does. Always at least 1 for waiting > 0.
-int nextChunkSize(LinkView &view, int waiting);
+// How many of `waiting` bytes the next read may take. Held bytes are framed
+// exactly as they come for as long as they fit in RecvBuffer: a packet split
+// across reads waits for its fifth byte, however many reads that takes. Only
+// when the waiting bytes do not fit does a read end where the held count
+// ends on a packet boundary; when even that cannot be (the packet begun
+// cannot be completed in the room left), receiveChunk first hands on the
+// whole packets held and keeps the one begun. Always at least 1 for
+// waiting > 0.
+int nextChunkSize(int waiting);
 // Takes one chunk read from the port: counters, link log, and the hand-on of
 // complete frames to DecodePackets or the block-reply handler.
 void receiveChunk(LinkView &view, const quint8 *chunk, int count);
@@ -66,8 +69,10 @@ void forgetHeldBytes();
 // --- Decoding and log lines -----------------------------------------------
 
 // Decodes the whole packets of `bytes` in order and returns how many bytes
-// it took: all but, when the step was regained inside them, the start of a
+// it took: all but, when the step was moved inside them, the start of a
 // packet in the new step (fewer than 5 bytes), which the caller keeps held.
+// After a move, the packets of the new step that were read out of step are
+// decoded again (see step.h).
 int DecodePackets(LinkView &view, const quint8 *bytes, int count);
 
 void AddSampleLine(LinkView &view, quint16 adc, qint16 tenths, Channel ch);
@@ -84,9 +89,8 @@ QString endReportText(quint8 flags);
 // be computed).
 QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths);
 QStringList parameterLinesText(quint16 current, quint8 mode, int step, int senseR);
-// Status panel texts when packets fall out of step and when the step is
-// found again.
-QString stepLostText(const QString &chargeTime);
+// Status panel text when the step was moved to where the packets make
+// sense again.
 QString stepRegainedText(const QString &chargeTime);
 // " 0xNN" for every byte: the dump of an unrecognised packet.
 QString packetDump(const quint8 *bytes, int count);

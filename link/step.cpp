@@ -1,107 +1,79 @@
 #include "link/step.h"
 
-#include <algorithm>
 #include <cstring>
-
-namespace {
-
-constexpr int PacketSize = 5;
-constexpr int MaxAdc = 0x0FFF;
-constexpr int MinTenths = -600, MaxTenths = 1600;
-
-int word(const quint8 *p)
-{
-    return p[0] << 8 | p[1];
-}
-
-bool plausibleTenths(const quint8 *p)
-{
-    const int t = qint16(word(p));
-    return t >= MinTenths && t <= MaxTenths;
-}
-
-} // namespace
 
 bool isKnownCode(quint8 code)
 {
     return (code >= 0x01 && code <= 0x0A) || code == 0x30;
 }
 
-bool packetLooksSound(const quint8 *p)
+void StepWatch::remember(const quint8 *packet)
 {
-    switch (p[0]) {
-    case 0x01: case 0x02:
-        return word(p + 1) <= MaxAdc && plausibleTenths(p + 3);
-    case 0x05: case 0x06:
-        return word(p + 1) <= MaxAdc && word(p + 3) <= MaxAdc;
-    case 0x30:
-        return plausibleTenths(p + 1) && plausibleTenths(p + 3);
-    case 0x03: case 0x04: case 0x07: case 0x08: case 0x09: case 0x0A:
-        return true;
-    default:
-        return false;
+    if (size_ == Kept) {
+        std::memmove(recent_, recent_ + PacketSize, size_t((Kept - 1) * PacketSize));
+        --size_;
     }
+    std::memcpy(recent_ + size_ * PacketSize, packet, PacketSize);
+    ++size_;
 }
 
-void StepWatch::reset()
+bool StepWatch::lastThreeAreAReply() const
 {
-    size_ = 0;
-    lostShown_ = false;
+    if (size_ < 3)
+        return false;
+    // Twelve bytes of parameters and their 16-bit little-endian sum.
+    const quint8 *r = recent_ + (size_ - 3) * PacketSize;
+    unsigned sum = 0;
+    for (int i = 0; i < 12; ++i)
+        sum += r[i];
+    return sum == unsigned(r[12] | r[13] << 8);
 }
 
-bool StepWatch::soundFrom(int start, int packets) const
+int StepWatch::movedStep() const
 {
-    for (int k = 0; k < packets; ++k)
-        if (!packetLooksSound(recent_ + start + k * PacketSize))
-            return false;
-    return true;
+    const quint8 *run = recent_ + (size_ - Evidence) * PacketSize;
+    // Packets at offset d with known codes, from the newest back.
+    auto knownFrom = [run](int d) {
+        int k = Evidence;
+        while (k > 0 && isKnownCode(run[d + (k - 1) * PacketSize]))
+            --k;
+        return Evidence - k;
+    };
+    // The smallest offset first: the code of a packet is followed by the
+    // high byte of its count, which is itself a known code for the usual
+    // cell voltages, so the true step comes just before that one. When the
+    // offset just before the one found fails only in the oldest packet
+    // (bytes of the noise that threw the step), it is the truer one: wait
+    // for the next packet, which shows it whole.
+    for (int d = 1; d < PacketSize; ++d) {
+        if (knownFrom(d) < Evidence)
+            continue;
+        return d > 1 && knownFrom(d - 1) == Evidence - 1 ? 0 : d;
+    }
+    return 0;
 }
 
 StepWatch::News StepWatch::take(const quint8 *packet)
 {
-    if (size_ + PacketSize > Span) {
-        const int drop = size_ + PacketSize - Span;
-        std::memmove(recent_, recent_ + drop, size_t(size_ - drop));
-        size_ -= drop;
-    }
-    std::memcpy(recent_ + size_, packet, PacketSize);
-    size_ += PacketSize;
-
-    int unsound = 0, alien = 0;
-    for (int end = size_, k = 0; end >= PacketSize && k < Evidence; end -= PacketSize, ++k) {
-        const quint8 *p = recent_ + end - PacketSize;
-        if (!packetLooksSound(p)) {
-            ++unsound;
-            alien += isKnownCode(p[0]) ? 0 : 1;
-        }
-    }
-
+    remember(packet);
     News news;
-    if (unsound < 2) {
-        // One odd packet is the charger's own business; the step holds.
-        if (lostShown_ && unsound == 0) {
-            lostShown_ = false;
-            news.regained = true;
-        }
+    if (isKnownCode(packet[0]) || lastThreeAreAReply()) {
+        // A packet of the charger's, or a reply that came when none was
+        // awaited: the charger's own bytes.
+        run_ = 0;
         return news;
     }
-    // Odd values alone may be a sensor that is not plugged in; a code the
-    // charger never sends is certain to be a packet out of step.
-    if (alien > 0 && !lostShown_)
-        lostShown_ = news.lost = true;
-    // The offsets inside the last packet: at offset d the last whole packets
-    // end d bytes before it does. A last packet with a code the charger
-    // never sends is certain to be out of step, and then fewer packets of
-    // the new step are enough: chance data hardly ever makes two.
-    const int need = isKnownCode(packet[0]) ? Evidence : 2;
-    for (int d = 1; d < PacketSize; ++d) {
-        const int start = size_ + d - PacketSize * (need + 1);
-        if (start >= 0 && soundFrom(start, need)) {
-            news.shift = d;
-            news.regained = true;
-            reset();
-            break;
+    if (++run_ < Evidence)
+        return news;
+    if (const int d = movedStep()) {
+        const quint8 *run = recent_ + (size_ - Evidence) * PacketSize;
+        for (int k = 0; k + 1 < Evidence; ++k) {
+            Packet p;
+            std::memcpy(p.data(), run + d + k * PacketSize, PacketSize);
+            news.replay.push_back(p);
         }
+        news.shift = d;
+        reset();
     }
     return news;
 }

@@ -5,44 +5,64 @@
 // A packet has no start marker and no checksum: the receiver finds packets
 // only by counting five bytes. One byte lost or added on the line (noise, an
 // adapter's hiccup) would put every later packet out of step for as long as
-// the charger keeps sending. The watch looks at every packet taken and, once
-// the recent ones no longer make sense, finds the offset at which the recent
-// bytes do: packets with the charger's codes and values a charger can send.
+// the charger keeps sending.
+//
+// The only thing a charger in step can never send is a code it does not
+// know; its values may be anything (a sensor that is not plugged in, the
+// counts of another ADC step). So the watch judges codes alone.
+//
+// The step is moved only when the last Evidence packets all carry codes the
+// charger never sends, none of them part of a parameter-block reply (whose
+// bytes are not packets but whose checksum proves them the charger's), and
+// the same bytes read at another offset give Evidence codes it does send. A
+// charger in step never gives such a run: its packets have known codes, and
+// a reply that comes after the receiver stopped waiting for it is three
+// packets whose checksum is recognised. The packets of the new step that
+// were already read out of step are decoded again, so a byte lost or added
+// costs only the packet it touched.
 
 #include <QtGlobal>
 
-// Whether a packet could have come from the charger: a code it sends and,
-// where the packet carries them, ADC counts of a 12-bit converter and
-// temperatures a sensor can read. Used only to find the step; a packet
-// that fails it is still decoded as it stands.
-bool packetLooksSound(const quint8 *packet);
+#include <array>
+#include <vector>
+
 bool isKnownCode(quint8 code);
 
 class StepWatch
 {
 public:
-    // Packets that must agree before the step is moved: a few packets are
-    // lost after a slip, and chance data cannot move a good step.
+    static constexpr int PacketSize = 5;
+    // Packets with unknown codes in a row before the step may move, and
+    // known codes the new step must show over the same bytes. Three in a
+    // row is what a reply taken as packets gives, so four.
     static constexpr int Evidence = 4;
+
+    using Packet = std::array<quint8, PacketSize>;
 
     struct News
     {
-        int shift = 0;        // 1..4: the next packet starts this many bytes into the last one
-        bool lost = false;    // packets the charger never sends: out of step
-        bool regained = false;
+        // Moved: the next packet starts this many bytes into the one just
+        // taken, and `replay` are the packets of the new step already read
+        // out of step (all with known codes), to decode before it.
+        int shift = 0;
+        std::vector<Packet> replay;
     };
 
-    // Looks at one packet just taken at the current step.
+    // Looks at one packet taken at the current step.
     News take(const quint8 *packet);
     // Forgets what it saw: the receiver starts afresh (held bytes dropped,
-    // a parameter-block reply taken).
-    void reset();
+    // a reply taken, the link gone).
+    void reset() { size_ = run_ = 0; }
 
 private:
-    bool soundFrom(int start, int packets) const;
+    void remember(const quint8 *packet);
+    bool lastThreeAreAReply() const;
+    int movedStep() const;
 
-    static constexpr int Span = 5 * Evidence + 4; // bytes an offset of 1..4 needs
-    quint8 recent_[Span] = {};
-    int size_ = 0;
-    bool lostShown_ = false;
+    // The last packets taken, oldest first: enough for a reply (3) and for
+    // the evidence of a move.
+    static constexpr int Kept = Evidence > 3 ? Evidence : 3;
+    quint8 recent_[Kept * PacketSize] = {};
+    int size_ = 0; // packets in recent_
+    int run_ = 0;  // packets with unknown codes in a row, the last one included
 };

@@ -202,35 +202,73 @@ private slots:
         QVERIFY(LogText.endsWith(QStringLiteral("  \r\n10-12-07-089 00:12:07 Nbytes (1) 01 ")));
     }
 
-    // Reads never overflow the receive buffer and end on packet boundaries
-    // while more bytes wait; held bytes that can never be whole are dropped.
+    // Reads never overflow the receive buffer and, while more bytes wait,
+    // end on packet boundaries; a packet begun too near the end makes room
+    // by handing on the whole packets before it.
     void chunkSizes_data()
     {
         QTest::addColumn<int>("held");
         QTest::addColumn<int>("waiting");
         QTest::addColumn<int>("chunk");
-        QTest::addColumn<bool>("dropped");
-        QTest::newRow("small") << 0 << 10 << 10 << false;
-        QTest::newRow("burst") << 0 << 300 << 255 << false;
-        QTest::newRow("burst after a partial") << 4 << 300 << 251 << false;
-        QTest::newRow("fits exactly") << 1 << 256 << 256 << false;
-        QTest::newRow("one byte completes") << 254 << 10 << 1 << false;
-        QTest::newRow("no room for a packet") << 256 << 10 << 10 << true;
-        QTest::newRow("buffer full") << 257 << 1 << 1 << true;
+        QTest::newRow("small") << 0 << 10 << 10;
+        QTest::newRow("burst") << 0 << 300 << 255;
+        QTest::newRow("burst after a partial") << 4 << 300 << 251;
+        QTest::newRow("fits exactly") << 1 << 256 << 256;
+        QTest::newRow("one byte completes") << 254 << 10 << 1;
+        QTest::newRow("no room for a packet") << 256 << 10 << 10;
+        QTest::newRow("no room, a burst") << 256 << 300 << 254;
+        QTest::newRow("buffer full") << 257 << 1 << 1;
     }
     void chunkSizes()
     {
         QFETCH(int, held);
         QFETCH(int, waiting);
         QFETCH(int, chunk);
-        QFETCH(bool, dropped);
-        RecordingView w;
         RecvCount = held;
-        ReadMode = true;
-        QCOMPARE(nextChunkSize(w, waiting), chunk);
-        QCOMPARE(w.status.isEmpty(), !dropped);
-        QCOMPARE(ReadMode, !dropped);
-        QCOMPARE(RecvCount, dropped ? 0 : held);
+        QCOMPARE(nextChunkSize(waiting), chunk);
+        QCOMPARE(RecvCount, held);
+    }
+
+    // Held bytes that never end on a packet (a stream read at points that
+    // keep missing a packet's end) are framed as they come until the buffer
+    // is full; then the whole packets go on, each byte in the link log once.
+    void aFullBufferHandsOnWholePackets_data()
+    {
+        QTest::addColumn<bool>("replyAwaited");
+        QTest::newRow("packets") << false;
+        QTest::newRow("a reply awaited") << true;
+    }
+    void aFullBufferHandsOnWholePackets()
+    {
+        QFETCH(bool, replyAwaited);
+        RecordingView w;
+        LogEnabled = true;
+        ReadMode = replyAwaited;
+        const QByteArray bytes = QByteArray::fromHex("0101900 0FA").repeated(60);
+        // 256 bytes in events that all end inside a packet, then the rest.
+        feed(w, bytes.left(1));
+        for (int at = 1; at < 256; at += 5)
+            feed(w, bytes.mid(at, 5));
+        QCOMPARE(RecvCount, 256);
+        QVERIFY(w.log(Channel::A).isEmpty() && w.replies.isEmpty());
+        for (int done = 256; done < bytes.size();) {
+            const int n = nextChunkSize(int(bytes.size()) - done);
+            feed(w, bytes.mid(done, n));
+            done += n;
+        }
+        QCOMPARE(RecvCount, 0);
+        QCOMPARE(w.replies, replyAwaited ? QList<QByteArray>{bytes.left(255)} : QList<QByteArray>());
+        QCOMPARE(w.log(Channel::A).size(), replyAwaited ? 60 - 51 : 60);
+        QVERIFY(w.status.isEmpty());
+        QString handedOn;
+        for (qsizetype at = LogText.indexOf(QStringLiteral("N5-")); at >= 0;
+             at = LogText.indexOf(QStringLiteral("N5-"), at + 1)) {
+            const qsizetype from = LogText.indexOf(QLatin1Char(' '), at) + 1;
+            const qsizetype to = LogText.indexOf(QStringLiteral("  "), from);
+            handedOn += LogText.mid(from, to < 0 ? -1 : to - from);
+        }
+        handedOn.remove(QLatin1Char(':')).remove(QLatin1Char(' '));
+        QCOMPARE(handedOn, QString::fromLatin1(bytes.toHex().toUpper()));
     }
 
     // Random bytes at any chunking: nothing outside the buffers, every byte
@@ -246,7 +284,7 @@ private slots:
             for (char &c : bytes)
                 c = char(rng.bounded(256));
             for (qsizetype done = 0; done < bytes.size();) {
-                const int n = nextChunkSize(w, int(bytes.size() - done));
+                const int n = nextChunkSize(int(bytes.size() - done));
                 receiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData() + done), n);
                 done += n;
                 QVERIFY(RecvCount >= 0 && RecvCount <= RecvBufferSize);
