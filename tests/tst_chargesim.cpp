@@ -100,6 +100,23 @@ private slots:
         QTRY_VERIFY(!sim.peerConnected());
     }
 
+    // A charger with no sensors reads -127.0 degrees everywhere; one that
+    // measures with a step of 25 sends ten times the counts.
+    void oddChargers()
+    {
+        Simulator plain({.link = {}}), noSensor({.link = {}, .fault = Fault::NoSensor}),
+            highCounts({.link = {}, .fault = Fault::HighCounts});
+        for (int i = 0; i < 3; ++i) {
+            const auto normal = plain.nextSamples(), absent = noSensor.nextSamples(), high = highCounts.nextSamples();
+            for (size_t ch = 0; ch < 2; ++ch) {
+                QCOMPARE(absent[ch][3] << 8 | absent[ch][4], 0xFB0A);
+                const int count = normal[ch][1] << 8 | normal[ch][2], tenfold = high[ch][1] << 8 | high[ch][2];
+                QVERIFY2(tenfold > 4095 && std::abs(tenfold - 10 * count) <= 20,
+                         qPrintable(QStringLiteral("%1 and %2").arg(count).arg(tenfold)));
+            }
+        }
+    }
+
     // When a cell is charged the channel reports the end and starts the next.
     void chargesEndAndStartAgain()
     {

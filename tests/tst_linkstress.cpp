@@ -191,6 +191,49 @@ private slots:
         }
     }
 
+    // A charger whose values look odd is in step all the same: a sensor not
+    // plugged in, a board that measures with a small ADC step. Every packet
+    // is its line, and the step is never moved.
+    void oddValuesStayInStep_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("mark"); // in every measurement line
+        QTest::addColumn<int>("minCount");
+        QTest::newRow("no sensor") << int(chargesim::Fault::NoSensor) << QStringLiteral("    T=-127,0;") << 0;
+        QTest::newRow("counts above 12 bits") << int(chargesim::Fault::HighCounts) << QStringLiteral("    U=") << 4096;
+    }
+    void oddValuesStayInStep()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, mark);
+        QFETCH(int, minCount);
+        resetLinkState();
+        chargesim::Simulator sim({.link = {}, .intervalMs = 10, .fault = chargesim::Fault(fault)});
+        sim.start();
+        TfmMain w;
+        w.ComPort1->setPort(QString::fromStdString(sim.slavePath()));
+        w.btnStart->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.Memo1->lineCount() >= 150 && w.Memo2->lineCount() >= 150, 20000);
+        w.btnStart->click();
+        sim.stop();
+        const QRegularExpression sample(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d    ADC=(\\d+)    U=\\d+,\\d{4}    T=-?\\d+,\\d;$"));
+        for (LogMemo *m : {w.Memo1, w.Memo2}) {
+            int samples = 0;
+            for (const QString &line : m->lines()) {
+                const auto match = sample.match(line);
+                if (!match.hasMatch())
+                    continue;
+                ++samples;
+                QVERIFY2(line.contains(mark) && match.captured(1).toInt() >= minCount, qPrintable(line));
+            }
+            const ChartSeries &u = m == w.Memo1 ? w.Series1 : w.Series3;
+            QCOMPARE(samples, u.count());
+            QVERIFY(samples >= 140);
+            QVERIFY(m->lines().filter(QStringLiteral(";   0x")).isEmpty());
+        }
+        QVERIFY2(w.statusPanelText(1).isEmpty(), qPrintable(w.statusPanelText(1)));
+    }
+
     void underLoad()
     {
         BusyThread busy;

@@ -161,11 +161,10 @@ std::array<Packet, 2> Simulator::nextSamples()
         return static_cast<int>((noise_ >> 16) % 3) - 1;
     };
     const CellCurve a = nimhCell(), b = nicdCell();
-    const double step = options_.adcStep / 100000.0;
+    const double step = adcStep() / 100000.0;
     auto adc = [&](double volts) {
         return static_cast<std::uint16_t>(std::lround(volts / step) + jitter());
     };
-    auto tenths = [](double c) { return static_cast<std::int16_t>(std::lround(c * 10)); };
     // Each channel starts a new cell when its charge is over.
     const double ta = std::fmod(minutes_, a.minutes);
     const double tb = std::fmod(minutes_ + 10, b.minutes);
@@ -202,9 +201,9 @@ std::vector<Packet> Simulator::nextPackets()
                 continue;
             }
             const auto units = static_cast<std::uint16_t>(s.milliamps * options_.senseR
-                                                          / options_.adcStep);
+                                                          / adcStep());
             out.push_back(wordPacket(0x07 + odd, units, std::uint16_t(s.mode << 8)));
-            const auto emf = static_cast<std::uint16_t>(s.cell.volts(t) * 100000 / options_.adcStep);
+            const auto emf = static_cast<std::uint16_t>(s.cell.volts(t) * 100000 / adcStep());
             out.push_back(wordPacket(0x05 + odd, emf, std::uint16_t(emf * 0.987)));
         }
         lastT_[ch] = t;
@@ -262,12 +261,20 @@ Block Simulator::storedBlock() const
     return block_;
 }
 
+std::int16_t Simulator::tenths(double celsius) const
+{
+    // An open sensor input reads the bottom of the converter's range.
+    if (fault_ == Fault::NoSensor)
+        return -1270;
+    return static_cast<std::int16_t>(std::lround(celsius * 10));
+}
+
 Packet Simulator::temperatures() const
 {
     const double ta = std::fmod(minutes_, nimhCell().minutes);
     const double tb = std::fmod(minutes_ + 10, nicdCell().minutes);
-    auto tenths = [](double c) { return static_cast<std::uint16_t>(std::lround(c * 10)); };
-    return wordPacket(0x30, tenths(nimhCell().celsius(ta)), tenths(nicdCell().celsius(tb)));
+    return wordPacket(0x30, std::uint16_t(tenths(nimhCell().celsius(ta))),
+                      std::uint16_t(tenths(nicdCell().celsius(tb))));
 }
 
 void Simulator::receive()

@@ -53,6 +53,8 @@ enum class Fault {
     LateReply,    // the reply comes lateMs after the request
     Interleaved,  // a measurement packet lands in the middle of the reply
     StrayByte,    // now and then a byte of line noise lands inside the charge stream
+    NoSensor,     // neither channel has its temperature sensor plugged in: -127.0 degrees
+    HighCounts,   // the board's ADC step is 25, so voltage counts pass 12 bits
 };
 
 // The block a charger holds from the factory: NiMH 1000/100 mA, 2 h 30 min,
@@ -137,6 +139,10 @@ private:
     void receive();
     void answer(const std::uint8_t *frame);
     Packet temperatures() const;
+    // The ADC step the board measures with, in 1/100 mV a count.
+    std::uint16_t adcStep() const { return fault_ == Fault::HighCounts ? 25 : options_.adcStep; }
+    // A sensor's reading in tenths of a degree.
+    std::int16_t tenths(double celsius) const;
 
     Options options_;
     std::atomic<int> master_{-1};

@@ -28,6 +28,9 @@ void usage()
                  "  --fault NAME      answer parameter requests wrongly: bad-checksum,\n"
                  "                    altered-echo, no-reply, late-reply, interleaved;\n"
                  "                    stray-byte: a byte of line noise every ten samples;\n"
+                 "                    no-sensor: neither temperature sensor plugged in;\n"
+                 "                    high-counts: the board measures with an ADC step of 25\n"
+                 "                    (set \"Шаг ADC\" to 25 for true volts);\n"
                  "                    unplug: the adapter is pulled for 3 s every 15 s\n");
 }
 } // namespace
@@ -63,7 +66,8 @@ int main(int argc, char **argv)
             const std::pair<const char *, Fault> faults[] = {
                 {"bad-checksum", Fault::BadChecksum}, {"altered-echo", Fault::AlteredEcho},
                 {"no-reply", Fault::NoReply},         {"late-reply", Fault::LateReply},
-                {"interleaved", Fault::Interleaved},  {"stray-byte", Fault::StrayByte}};
+                {"interleaved", Fault::Interleaved},  {"stray-byte", Fault::StrayByte},
+                {"no-sensor", Fault::NoSensor},       {"high-counts", Fault::HighCounts}};
             bool known = false;
             for (const auto &[name, fault] : faults)
                 if (f == name) {
