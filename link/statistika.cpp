@@ -61,7 +61,7 @@ void handOn(LinkView &view, int whole, QString *entry)
         if (whole < 15)
             return; // a reply's first packets: held until it is whole
         ReadMode = false;
-        ReceiveStep.reset(); // a reply is not packets
+        ReceiveStep.replyTaken();
         quint8 reply[RecvBufferSize];
         std::memcpy(reply, RecvBuffer, size_t(whole));
         RecvCount -= whole;
@@ -162,22 +162,26 @@ void receiveChunk(LinkView &view, const quint8 *chunk, int count)
     }
     QString *logged = LogEnabled ? &entry : nullptr;
 
-    if (count > RecvBufferSize - RecvCount) {
-        // The bytes do not all fit behind the ones held (a stream read at
-        // points that keep missing a packet's end): the whole packets held
-        // go on first, as if the last read had ended there, and the packet
-        // begun stays.
-        const int whole = RecvCount - RecvCount % PacketSize;
-        if (whole >= (ReadMode ? 15 : PacketSize))
-            handOn(view, whole, logged);
-        if (count > RecvBufferSize - RecvCount) // only a caller that skipped nextChunkSize
-            dropHeldBytes(view);
+    for (int done = 0; done < count;) {
+        if (count - done > RecvBufferSize - RecvCount) {
+            // The bytes do not all fit behind the ones held (a stream read
+            // at points that keep missing a packet's end): the whole packets
+            // held go on first, as if the last read had ended there, and the
+            // packet begun stays. (A step moved among them may keep a few
+            // bytes more; the rest of the read then follows in a second turn.)
+            const int whole = RecvCount - RecvCount % PacketSize;
+            if (whole >= (ReadMode ? 15 : PacketSize))
+                handOn(view, whole, logged);
+            if (RecvCount == RecvBufferSize)
+                dropHeldBytes(view); // cannot be: a full buffer holds 51 whole packets
+        }
+        const int n = std::min(count - done, RecvBufferSize - RecvCount);
+        std::memcpy(RecvBuffer + RecvCount, chunk + done, size_t(n));
+        RecvCount += n;
+        done += n;
+        if (RecvCount % PacketSize == 0)
+            handOn(view, RecvCount, logged);
     }
-
-    std::memcpy(RecvBuffer + RecvCount, chunk, size_t(count));
-    RecvCount += count;
-    if (RecvCount % PacketSize == 0)
-        handOn(view, RecvCount, logged);
 
     if (LogEnabled)
         LogText += QStringLiteral("  ") + entry;
@@ -258,9 +262,11 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
 {
     QString dump; // built on the first unrecognised packet: rare in practice
     int at = 0;
+    int next = 0; // where the packet after the one being decoded starts
     try {
         while (at + PacketSize <= count) {
             const quint8 *p = bytes + at;
+            next = at + PacketSize;
             if (isKnownCode(p[0])) {
                 decodeKnown(view, p, count == PacketSize);
             } else {
@@ -270,20 +276,22 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
                 view.addLogLine(Channel::B, chargeTimeText() + QStringLiteral(";  ") + dump);
             }
             const StepWatch::News news = ReceiveStep.take(p);
-            if (!news.shift) {
-                at += PacketSize;
-                continue;
+            if (news.shift) {
+                next = at + news.shift;
+                view.showLinkStatus(stepRegainedText(chargeTimeText()));
+                for (const StepWatch::Packet &q : news.replay)
+                    decodeKnown(view, q.data(), false);
             }
-            view.showLinkStatus(stepRegainedText(chargeTimeText()));
-            for (const StepWatch::Packet &q : news.replay)
-                decodeKnown(view, q.data(), false);
-            at += news.shift;
+            at = next;
         }
     } catch (const std::exception &) {
         // Whatever a packet holds, it is reported in the status bar and never
-        // in a dialog; the packets after it in this call are dropped.
+        // in a dialog; the whole packets after it in this call are dropped,
+        // and a packet begun at the end (in a step moved inside this call)
+        // stays held.
         view.showReceiveError(chargeTimeText());
-        return count;
+        ReceiveStep.reset();
+        return count - (count - next) % PacketSize;
     }
     return at;
 }

@@ -57,6 +57,11 @@ StepWatch::News StepWatch::take(const quint8 *packet)
 {
     remember(packet);
     News news;
+    if (tail_ > 0) {
+        --tail_;
+        run_ = 0;
+        return news;
+    }
     if (isKnownCode(packet[0]) || lastThreeAreAReply()) {
         // A packet of the charger's, or a reply that came when none was
         // awaited: the charger's own bytes.

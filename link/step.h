@@ -15,9 +15,11 @@
 // charger never sends, none of them part of a parameter-block reply (whose
 // bytes are not packets but whose checksum proves them the charger's), and
 // the same bytes read at another offset give Evidence codes it does send. A
-// charger in step never gives such a run: its packets have known codes, and
-// a reply that comes after the receiver stopped waiting for it is three
-// packets whose checksum is recognised. The packets of the new step that
+// charger in step never gives such a run: its packets have known codes; a
+// reply that comes after the receiver stopped waiting for it is three
+// packets whose checksum is recognised; and when packets held before a
+// reply made the receiver hand it on before its end, the rest of it (two
+// packets at most) is not counted. The packets of the new step that
 // were already read out of step are decoded again, so a byte lost or added
 // costs only the packet it touched.
 
@@ -51,8 +53,16 @@ public:
     // Looks at one packet taken at the current step.
     News take(const quint8 *packet);
     // Forgets what it saw: the receiver starts afresh (held bytes dropped,
-    // a reply taken, the link gone).
-    void reset() { size_ = run_ = 0; }
+    // the link gone, a packet that could not be decoded).
+    void reset() { size_ = run_ = tail_ = 0; }
+    // A parameter-block reply went to its handler. Its first bytes may have
+    // been taken with packets held before it, and then its last ten come as
+    // two packets that are no evidence.
+    void replyTaken()
+    {
+        reset();
+        tail_ = 2;
+    }
 
 private:
     void remember(const quint8 *packet);
@@ -65,4 +75,5 @@ private:
     quint8 recent_[Kept * PacketSize] = {};
     int size_ = 0; // packets in recent_
     int run_ = 0;  // packets with unknown codes in a row, the last one included
+    int tail_ = 0; // packets still to come that may be a reply's last bytes
 };

@@ -62,6 +62,14 @@ QStringList expectedLines(const QList<Sample> &list, quint8 code)
     return out;
 }
 
+// The lines of a log but its dumps, which must be `dumps`.
+QStringList withoutDumps(QStringList lines, int dumps)
+{
+    const qsizetype before = lines.size();
+    lines.removeIf([](const QString &l) { return l.contains(QStringLiteral(";   0x")); });
+    return before - lines.size() == dumps ? lines : QStringList{QStringLiteral("%1 dumps").arg(before - lines.size())};
+}
+
 // Feeds the bytes as the port would deliver them: events of 1 to 7 bytes,
 // to the receiver and, if given, to the model of a receiver that never
 // moves the step.
@@ -220,6 +228,53 @@ private slots:
         ReadMode = true;
         deliver(view, reply + QByteArray(1, '\x00'), 6);
         QCOMPARE(view.replies, QList<QByteArray>{reply + QByteArray(1, '\x00')});
+    }
+
+    // A stray byte before a stream that arrives in packet-sized pieces: the
+    // held count never ends on a packet, so the bytes wait until the buffer
+    // is full; the step is found among them, and the read that follows still
+    // fits. Every packet is its line.
+    void aMoveWhileTheBufferIsFullKeepsEveryByte()
+    {
+        const QByteArray pair = QByteArray::fromHex("0101900 0EE 020191 00EF");
+        const QByteArray bytes = QByteArray(1, '\x5A') + pair.repeated(75);
+        RecordingView view;
+        receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData()), 1);
+        for (int at = 1; at < 256; at += 5)
+            receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + at), 5);
+        QCOMPARE(RecvCount, 256);
+        for (int done = 256; done < bytes.size();) {
+            const int n = nextChunkSize(int(bytes.size()) - done);
+            receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + done), n);
+            done += n;
+        }
+        QCOMPARE(view.status, QStringList{stepRegainedText(chargeTimeText())});
+        // The four packets read out of step are dumped, then read again.
+        QCOMPARE(withoutDumps(view.log(Channel::A), 4),
+                 QStringList(75, sampleLineText(chargeTimeText(), 0x190, 250, 0xEE)));
+        QCOMPARE(withoutDumps(view.log(Channel::B), 4),
+                 QStringList(75, sampleLineText(chargeTimeText(), 0x191, 250, 0xEF)));
+        QCOMPARE(RecvCount, 0);
+    }
+
+    // A packet that cannot be decoded among those read again after a move
+    // drops the rest of its call, but not the new step: the packet begun at
+    // the end of the call is completed by the next bytes.
+    void anErrorAfterAMoveKeepsTheNewStep()
+    {
+        const QByteArray sample = QByteArray::fromHex("0101900 0EE");
+        const QByteArray bytes = QByteArray(1, '\xEE') + sample + QByteArray::fromHex("0500640000")
+                                 + sample.repeated(4);
+        RecordingView view;
+        receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData()), 25);
+        QCOMPARE(withoutDumps(view.log(Channel::A), 4),
+                 QStringList{sampleLineText(chargeTimeText(), 0x190, 250, 0xEE)});
+        QCOMPARE(view.status.last(), QStringLiteral("ошибка в принимаемых данных - ") + chargeTimeText());
+        QCOMPARE(RecvCount, 4);
+        receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + 25), int(bytes.size()) - 25);
+        QCOMPARE(withoutDumps(view.log(Channel::A), 4),
+                 QStringList(3, sampleLineText(chargeTimeText(), 0x190, 250, 0xEE)));
+        QCOMPARE(RecvCount, 0);
     }
 
     // Bytes that pile up without the held count ever ending on a packet (a

@@ -115,15 +115,21 @@ void legal(Input in)
                 pair.awaitReply();
             if (what % 3 == 1)
                 pair.silence();
-            unsigned sum = 0;
-            for (int i = 0; i < 12; ++i) {
-                const uint8_t b = in.byte();
-                pending += char(b);
-                sum += b;
+            // Packets of a charge may come before an awaited reply, and a
+            // second reply may follow it unasked.
+            for (int k = what % 3 == 0 ? (what >> 3) % 3 : 0; k > 0; --k)
+                packet(codes[in.byte() % std::size(codes)]);
+            for (int k = what & 4 ? 2 : 1; k > 0; --k) {
+                unsigned sum = 0;
+                for (int i = 0; i < 12; ++i) {
+                    const uint8_t b = in.byte();
+                    pending += char(b);
+                    sum += b;
+                }
+                pending += char(sum);
+                pending += char(sum >> 8);
+                pending += char(in.byte());
             }
-            pending += char(sum);
-            pending += char(sum >> 8);
-            pending += char(in.byte());
             break;
         }
         case 1: // a silence
