@@ -121,6 +121,12 @@ LogMemo::LogMemo(QWidget *parent) : QPlainTextEdit(parent)
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(FlushInterval);
     connect(&flushTimer_, &QTimer::timeout, this, &LogMemo::flush);
+    // A user who deletes every character leaves no line, as a log that was
+    // never written to.
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!ownEdit_)
+            noLine_ = document()->isEmpty();
+    });
 }
 
 void LogMemo::addLine(const QString &line)
@@ -132,14 +138,13 @@ void LogMemo::addLine(const QString &line)
 
 int LogMemo::lineCount() const
 {
-    const QTextDocument *doc = document();
-    return (doc->isEmpty() ? 0 : doc->blockCount()) + int(pending_.size());
+    return (holdsNoLine() ? 0 : document()->blockCount()) + int(pending_.size());
 }
 
 QStringList LogMemo::lines() const
 {
     const_cast<LogMemo *>(this)->flush();
-    if (document()->isEmpty())
+    if (holdsNoLine())
         return {};
     return toPlainText().split(QLatin1Char('\n'));
 }
@@ -164,12 +169,15 @@ void LogMemo::flush()
     cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
     QString batch;
-    if (!document()->isEmpty())
+    if (!holdsNoLine())
         batch += QLatin1Char('\n');
     batch += pending_.join(QLatin1Char('\n'));
     pending_.clear();
+    ownEdit_ = true;
     cursor.insertText(batch);
     cursor.endEditBlock();
+    ownEdit_ = false;
+    noLine_ = false;
     if (atEnd)
         bar->setValue(bar->maximum());
 }
@@ -191,8 +199,9 @@ void LogMemo::setLines(const QStringList &lines)
     fillLogs({{this, lines}});
 }
 
-void LogMemo::setText(QTextDocument *text)
+void LogMemo::setText(QTextDocument *text, qsizetype lines)
 {
+    noLine_ = lines == 0;
     pending_.clear();
     flushTimer_.stop();
     // The editor deletes only the document it made itself; the log's own
@@ -200,7 +209,9 @@ void LogMemo::setText(QTextDocument *text)
     QTextDocument *const replaced = document();
     const bool ours = replaced && replaced->parent() == this;
     text->setParent(this);
+    ownEdit_ = true;
     setDocument(text);
+    ownEdit_ = false;
     if (ours)
         delete replaced;
 }
@@ -257,10 +268,13 @@ void fillLogs(QList<LogFill> logs, const std::function<void()> &meanwhile)
     // The lines are in the documents now. Let go of them first: putting a
     // document in place lays out each of its lines, and those layouts then
     // take the lines' memory rather than heap above it.
-    for (LogFill &fill : logs)
+    std::vector<qsizetype> counts;
+    for (LogFill &fill : logs) {
+        counts.push_back(fill.lines.size());
         fill.lines = QStringList();
+    }
     for (qsizetype i = 0; i < logs.size(); ++i)
-        logs[i].memo->setText(docs[size_t(i)].release());
+        logs[i].memo->setText(docs[size_t(i)].release(), counts[size_t(i)]);
 }
 
 void LogMemo::clear()

@@ -104,11 +104,19 @@ public:
     // Replaces the whole text (nothing pending is kept).
     void setLines(const QStringList &lines);
     void clear();
-    // Replaces the text with a document made by fillLogs.
-    void setText(QTextDocument *text);
+    // Replaces the text with a document made by fillLogs from `lines`
+    // lines.
+    void setText(QTextDocument *text, qsizetype lines);
 
 private:
+    // An empty document is either no line or one empty line; which one, it
+    // cannot tell. A saved file of empty logs opens as one empty line, and
+    // the next block after it must still get its blank separator.
+    bool holdsNoLine() const { return noLine_ && document()->isEmpty(); }
+
     QStringList pending_;
+    bool noLine_ = true;   // the empty document holds no line
+    bool ownEdit_ = false; // the text changes by the log's own hand
     QTimer flushTimer_;
     bool ownFlushTimer_ = true;
 };

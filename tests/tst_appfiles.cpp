@@ -227,6 +227,43 @@ private slots:
         QVERIFY(log.endsWith("  \r\n10-00-00-000 00:00:00 Nbytes (1) 01 \r\n"));
     }
 
+    // A saved file of empty logs opens as one empty line in channel A's log:
+    // one line, saved again as one, and a start block after it still gets
+    // its blank separator. A log the user empties holds no line.
+    void oneEmptyLineIsALine()
+    {
+        auto &dialogs = ScriptedDialogs::install();
+        QTemporaryDir out;
+        const QString path = QDir(out.path()).filePath(QStringLiteral("empty.txt"));
+        writeAll(path, "\r\n/* B */\r\n");
+        TfmMain w;
+        dialogs.fileAnswers << path;
+        w.NOpenFileClick();
+        QCOMPARE(w.Memo1->lines(), QStringList{QString()});
+        QCOMPARE(w.Memo1->lineCount(), 1);
+        QCOMPARE(w.Memo2->lines(), QStringList());
+        QCOMPARE(w.Memo2->lineCount(), 0);
+
+        const QString again = QDir(out.path()).filePath(QStringLiteral("again.txt"));
+        dialogs.fileAnswers << again;
+        w.NSaveAllClick();
+        QCOMPARE(readAll(again), QByteArray("\r\n\r\n/* B */\r\n"));
+
+        const QByteArray start = QByteArray::fromHex("0700CC4000");
+        receiveChunk(w, reinterpret_cast<const quint8 *>(start.constData()), int(start.size()));
+        QCOMPARE(w.Memo1->lines().mid(0, 3),
+                 (QStringList{QString(), QString(), QStringLiteral("Старт.")}));
+        // Channel B's log had no line: its block starts at the top.
+        const QByteArray startB = QByteArray::fromHex("0800CC4000");
+        receiveChunk(w, reinterpret_cast<const quint8 *>(startB.constData()), int(startB.size()));
+        QCOMPARE(w.Memo2->lines().value(0), QStringLiteral("Старт."));
+
+        w.Memo1->selectAll();
+        QTest::keyClick(w.Memo1, Qt::Key_Delete);
+        QCOMPARE(w.Memo1->lines(), QStringList());
+        QCOMPARE(w.Memo1->lineCount(), 0);
+    }
+
     void openingWhatIsNoFile()
     {
         auto &dialogs = ScriptedDialogs::install();
