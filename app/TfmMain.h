@@ -361,6 +361,9 @@ private:
     void openDataFile();
     // Before the logs are replaced: "Сохранить статистику?"; false on Cancel.
     bool offerToSaveLogs();
+    // Whether the last save was begun (a file chosen) and did not end with
+    // the file written: the close then keeps the window open.
+    bool saveFailed_ = false;
     std::vector<std::pair<QString, TUpDown *>> storedParameters() const;
     std::vector<std::pair<QString, QLabel *>> storedColourLabels() const;
     static std::vector<std::pair<QString, qint32 *>> storedColours();

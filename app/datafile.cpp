@@ -39,6 +39,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 void TfmMain::NSaveAllClick()
 {
+    saveFailed_ = false;
     Dialogs &dialogs = Dialogs::instance();
     const QString path = dialogs.saveFileName(
         this, Clock::now().date().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".txt"),
@@ -50,17 +51,23 @@ void TfmMain::NSaveAllClick()
                             QMessageBox::Yes | QMessageBox::No, QStringLiteral("Совпадение имен."))
                != QMessageBox::Yes)
         return;
+    saveFailed_ = true; // until the file is written
     QByteArray bytes;
     try {
         bytes = joinLogs(Memo1->lines(), Memo2->lines());
     } catch (const std::exception &) {
+        // Writing what was built (nothing) would put an empty file in place
+        // of the one the user agreed to replace and call the logs saved:
+        // the file and the logs stay as they are.
         Dialogs::instance().message(this, QStringLiteral("Ошибка при сохранении!"), Dialogs::Icon::None);
+        return;
     }
     writeFile(path, bytes);
     if (LogEnabled)
         writeFile(QFileInfo(path).dir().filePath(QStringLiteral("Log.txt")), linkLogFile(LogText));
     Memo1->setModified(false);
     Memo2->setModified(false);
+    saveFailed_ = false;
     journal(JournalRecord::saved(QFileInfo(path).absoluteFilePath()));
 }
 

@@ -172,7 +172,9 @@ void TfmMain::FormCloseQuery(bool &CanClose)
                                              QStringLiteral("Завершение работы"))) {
         case QMessageBox::Yes:
             runGuarded([this] { NSaveAllClick(); });
-            CanClose = true;
+            // A save that failed (its message shown) keeps the window open,
+            // as Cancel does, so the lines can be saved elsewhere.
+            CanClose = !saveFailed_;
             break;
         case QMessageBox::No:
             CanClose = true;

@@ -22,6 +22,30 @@
 
 #include <QtTest>
 
+#include <dlfcn.h>
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace {
+
+bool failConversions = false;
+
+} // namespace
+
+// Stands in for the C library's: a test can make the code-page conversion
+// fail to open, as on a system without its conversion modules.
+extern "C" iconv_t iconv_open(const char *to, const char *from)
+{
+    if (failConversions) {
+        errno = EINVAL;
+        return iconv_t(-1);
+    }
+    using Open = iconv_t (*)(const char *, const char *);
+    static const Open real = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "iconv_open"));
+    return real(to, from);
+}
+
 namespace {
 
 QByteArray readAll(const QString &path)
@@ -262,6 +286,51 @@ private slots:
         QTest::keyClick(w.Memo1, Qt::Key_Delete);
         QCOMPARE(w.Memo1->lines(), QStringList());
         QCOMPARE(w.Memo1->lineCount(), 0);
+    }
+
+    // A save whose text cannot be built writes nothing: the file the user
+    // agreed to replace stays, the logs stay unsaved, and closing still
+    // offers to save them.
+    void aSaveThatCannotBuildItsTextKeepsEverything()
+    {
+        auto &dialogs = ScriptedDialogs::install();
+        QTemporaryDir out;
+        const QString path = QDir(out.path()).filePath(QStringLiteral("charge.txt"));
+        writeAll(path, "earlier charge\r\n");
+        TfmMain w;
+        w.Memo1->addLine(QStringLiteral("Старт."));
+        dialogs.fileAnswers << path;
+        dialogs.answers << QMessageBox::Yes;
+        failConversions = true;
+        w.NSaveAllClick();
+        failConversions = false;
+        QCOMPARE(dialogs.messages, QStringList{QStringLiteral("Ошибка при сохранении!")});
+        QCOMPARE(readAll(path), QByteArray("earlier charge\r\n"));
+        QVERIFY(w.Memo1->isModified());
+        dialogs.answers << QMessageBox::Cancel;
+        QVERIFY(!w.close());
+        QCOMPARE(dialogs.questions.last(), QStringLiteral("Сохранить статистику?"));
+    }
+
+    // A save on closing that fails keeps the window open, so the lines can
+    // be saved elsewhere; a save that works closes it.
+    void aFailedSaveOnClosingKeepsTheWindow()
+    {
+        auto &dialogs = ScriptedDialogs::install();
+        QTemporaryDir out;
+        TfmMain w;
+        w.show();
+        w.Memo1->addLine(QStringLiteral("Старт."));
+        dialogs.answers << QMessageBox::Yes;
+        dialogs.fileAnswers << QDir(out.path()).filePath(QStringLiteral("no such folder/charge.txt"));
+        QVERIFY(!w.close());
+        QCOMPARE(dialogs.messages.size(), 1); // the write's error
+        QVERIFY(w.Memo1->isModified());
+        const QString path = QDir(out.path()).filePath(QStringLiteral("charge.txt"));
+        dialogs.answers << QMessageBox::Yes;
+        dialogs.fileAnswers << path;
+        QVERIFY(w.close());
+        QVERIFY(readAll(path).startsWith(toCp1251(QStringLiteral("Старт.\r\n"))));
     }
 
     void openingWhatIsNoFile()
