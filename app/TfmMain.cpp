@@ -66,6 +66,9 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     connect(&screenPace_, &QTimer::timeout, this, [this] { screenPaceTimer(); });
     journalTimer = make<QTimer>(this, "journalTimer");
     journalTimer->setInterval(JournalFile::SyncIntervalMs);
+    handEditTimer = make<QTimer>(this, "handEditTimer");
+    handEditTimer->setSingleShot(true);
+    handEditTimer->setInterval(1000);
 
     useDesktopBuses(QDBusConnection::sessionBus(), QDBusConnection::systemBus());
     buildPort();
@@ -184,6 +187,12 @@ void TfmMain::connectHandlers()
     connectHandler(TimerResetReceiver, &QTimer::timeout, this, [this] { TimerResetReceiverTimer(); });
     connectHandler(reconnectTimer, &QTimer::timeout, this, [this] { reconnectTimerTimer(); });
     connectHandler(journalTimer, &QTimer::timeout, this, [this] { journalTimerTimer(); });
+    connectHandler(handEditTimer, &QTimer::timeout, this, [this] { journalHandEdits(); });
+    for (LogMemo *m : {Memo1, Memo2})
+        connect(m, &LogMemo::editedByHand, this, [this, m] {
+            editedByHand_[m == Memo1 ? 0 : 1] = true;
+            handEditTimer->start();
+        });
     connectHandler(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     connectParameterHandlers();
     connectExchangeHandlers();

@@ -199,6 +199,7 @@ public:
     QTimer *TimerResetReceiver = nullptr;
     QTimer *reconnectTimer = nullptr; // runs while a lost device is awaited
     QTimer *journalTimer = nullptr;   // the journal's look at the link log and the charge start
+    QTimer *handEditTimer = nullptr;  // a pause in the user's typing into a log
 
     // The text of a status bar panel (0: data file name, 1: receive errors).
     QString statusPanelText(int panel) const;
@@ -393,6 +394,12 @@ private:
     // Everything before is gone from the logs or is in a file: the journal
     // starts again, with this record first.
     void restartJournal(const QByteArray &first = {});
+    // A log the user changed by hand goes into the journal whole, once the
+    // typing has paused (handEditTimer) or before anything that depends on
+    // it (a save, the journal's end).
+    void journalHandEdits();
+    void clearLog(LogMemo *memo);
+    std::array<bool, 2> editedByHand_{};
     CurveSetup curveSetup() const;
     std::unique_ptr<JournalFile> journal_;
     bool journalFailureShown_ = false;

@@ -68,6 +68,7 @@ void TfmMain::NSaveAllClick()
     Memo1->setModified(false);
     Memo2->setModified(false);
     saveFailed_ = false;
+    journalHandEdits(); // what the file holds, before the journal says it is saved
     journal(JournalRecord::saved(QFileInfo(path).absoluteFilePath()));
 }
 

@@ -149,8 +149,29 @@ void TfmMain::journal(const QByteArray &record)
         journal_->append(record);
 }
 
+void TfmMain::journalHandEdits()
+{
+    handEditTimer->stop();
+    for (int ch = 0; ch < 2; ++ch) {
+        if (!editedByHand_[size_t(ch)])
+            continue;
+        editedByHand_[size_t(ch)] = false;
+        journal(JournalRecord::logEdited(ch == 0 ? 'A' : 'B', (ch == 0 ? Memo1 : Memo2)->lines()));
+    }
+}
+
+void TfmMain::clearLog(LogMemo *memo)
+{
+    memo->clear();
+    editedByHand_[memo == Memo1 ? 0 : 1] = true;
+    journalHandEdits();
+}
+
 void TfmMain::restartJournal(const QByteArray &first)
 {
+    // What was changed by hand is in the logs the new record starts from.
+    editedByHand_ = {};
+    handEditTimer->stop();
     resumeCharge_ = false;
     if (!journal_)
         return;
@@ -163,6 +184,7 @@ void TfmMain::retireJournal(bool everythingSaved)
 {
     if (!journal_)
         return;
+    journalHandEdits();
     journalTimerTimer(); // what the last tick has not seen yet
     if (everythingSaved)
         journal_->discard();

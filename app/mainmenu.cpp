@@ -84,7 +84,7 @@ void TfmMain::buildMenus()
             connectHandler(actions[i], &QAction::triggered, this, [this, memo, key = keys[i]] { copy_u_t(key, memo); });
         connectHandler(actions[3], &QAction::triggered, this, [this, memo] { copy_time(memo); });
         connectHandler(actions[4], &QAction::triggered, this, [this, memo] { CopyAll(memo); });
-        connectHandler(actions[5], &QAction::triggered, this, [memo] { memo->clear(); });
+        connectHandler(actions[5], &QAction::triggered, this, [this, memo] { clearLog(memo); });
         QAction *summary = item(menu, names[6], QStringLiteral("Копировать сводку"));
         menu->insertAction(actions[5], summary);
         menu->insertSeparator(actions[5]);

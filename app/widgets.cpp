@@ -124,8 +124,10 @@ LogMemo::LogMemo(QWidget *parent) : QPlainTextEdit(parent)
     // A user who deletes every character leaves no line, as a log that was
     // never written to.
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (!ownEdit_)
-            noLine_ = document()->isEmpty();
+        if (ownEdit_)
+            return;
+        noLine_ = document()->isEmpty();
+        emit editedByHand();
     });
 }
 

@@ -108,6 +108,10 @@ public:
     // lines.
     void setText(QTextDocument *text, qsizetype lines);
 
+signals:
+    // The user changed the text: typed, pasted, cut or deleted.
+    void editedByHand();
+
 private:
     // An empty document is either no line or one empty line; which one, it
     // cannot tell. A saved file of empty logs opens as one empty line, and

@@ -231,11 +231,19 @@ QByteArray linkLog(const QString &text)
     return Record('L').text(text);
 }
 
+QByteArray logEdited(char channel, const QStringList &lines)
+{
+    // The count tells no line from one empty line.
+    return Record('E').text(QString(QLatin1Char(channel))).number(double(lines.size()))
+        .text(lines.join(QLatin1Char('\n')));
+}
+
 } // namespace JournalRecord
 
 JournalContent replayJournal(const QByteArray &bytes)
 {
     JournalContent c;
+    int unsaved[2] = {0, 0}; // lines of each channel that no save covers
     QChar decimalPoint;
     Fields r;
     qsizetype at = 0;
@@ -262,8 +270,23 @@ JournalContent replayJournal(const QByteArray &bytes)
         case 'A':
         case 'B':
             (r.type == 'A' ? c.a : c.b).append(r.text(0));
-            ++c.unsavedLines;
+            ++unsaved[r.type == 'A' ? 0 : 1];
             break;
+        case 'E': {
+            const QString channel = r.text(0);
+            const double count = r.number(1, &ok);
+            const QString text = r.text(2);
+            QStringList lines = count == 0 ? QStringList() : text.split(QLatin1Char('\n'));
+            ok = ok && (channel == QLatin1String("A") || channel == QLatin1String("B"))
+                 && count == double(lines.size());
+            if (ok) {
+                const int ch = channel == QLatin1String("A") ? 0 : 1;
+                // What the user changed by hand is all unsaved.
+                unsaved[ch] = int(lines.size());
+                (ch == 0 ? c.a : c.b) = std::move(lines);
+            }
+            break;
+        }
         case 'P': {
             const int curve = int(r.number(0, &ok));
             const double value = r.number(1, &each);
@@ -295,7 +318,7 @@ JournalContent replayJournal(const QByteArray &bytes)
             break;
         }
         case 'W':
-            c.unsavedLines = 0;
+            unsaved[0] = unsaved[1] = 0;
             break;
         case 'T':
             c.startTime = r.number(0, &ok);
@@ -312,5 +335,6 @@ JournalContent replayJournal(const QByteArray &bytes)
         if (!ok)
             ++c.damaged;
     }
+    c.unsavedLines = unsaved[0] + unsaved[1];
     return c;
 }

@@ -42,6 +42,9 @@ QByteArray saved(const QString &path);
 QByteArray chargeStart(double startTime, double timeOffset, const QString &shown);
 // Text added to the link log.
 QByteArray linkLog(const QString &text);
+// The whole of channel 'A' or 'B' as it stands after the user changed it by
+// hand (typed, pasted, deleted, cleared it).
+QByteArray logEdited(char channel, const QStringList &lines);
 } // namespace JournalRecord
 
 struct JournalContent

@@ -18,7 +18,9 @@
 #include "tests/support/testlocale.h"
 #include "tools/chargesim/chargesim.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -103,6 +105,40 @@ int runCharge(int argc, char *argv[])
     return app.exec();
 }
 
+// The child of the hand-edit test: lines come, the user clears channel A's
+// log from its menu, types a line into B's and pastes another; once the
+// journal has it, both logs are printed whole and "READY" follows.
+int runEdits(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    setProgramFolder(QString::fromLocal8Bit(argv[3]));
+    TfmMain w;
+    w.show();
+    w.startJournal(QString::fromLocal8Bit(argv[2]));
+    for (int i = 0; i < 30; ++i) {
+        w.addLogLine(Channel::A, QStringLiteral("00:00:%1    ADC=520    U=1,3000    T=25,0;").arg(i, 2, 10, QLatin1Char('0')));
+        w.addLogLine(Channel::B, QStringLiteral("00:00:%1    ADC=480    U=1,2000    T=24,0;").arg(i, 2, 10, QLatin1Char('0')));
+    }
+    w.findChild<QAction *>(QStringLiteral("Clear1"))->trigger();
+    w.Memo2->flush(); // on the screen, as the user sees them
+    w.Memo2->setFocus();
+    w.Memo2->moveCursor(QTextCursor::End);
+    QTest::keyClick(w.Memo2, Qt::Key_Return);
+    QTest::keyClicks(w.Memo2, QStringLiteral("note: cell 3 warm"));
+    QApplication::clipboard()->setText(QStringLiteral("\nвставка"));
+    w.Memo2->paste();
+    w.addLogLine(Channel::B, QStringLiteral("00:00:30    ADC=481    U=1,2025    T=24,0;"));
+    QTimer::singleShot(1500, &w, [&w] {
+        for (const QString &l : w.Memo1->lines())
+            std::printf("A%s\n", l.toUtf8().constData());
+        for (const QString &l : w.Memo2->lines())
+            std::printf("B%s\n", l.toUtf8().constData());
+        std::printf("READY\n");
+        std::fflush(stdout);
+    });
+    return app.exec();
+}
+
 } // namespace
 
 class TestJournal : public QObject
@@ -175,6 +211,30 @@ private slots:
         QVERIFY(c.curves[1].empty()); // not shown when rebuilt
         QCOMPARE(c.curves[2][0].value, 1.3);
         QCOMPARE(c.curves[3][0].value, 25.0);
+    }
+
+    // A log changed by hand comes back whole as it was changed: lines after
+    // it are added to it, a cleared log is no line and one empty line is
+    // one; what was changed counts as unsaved until a save.
+    void handEditsReplay()
+    {
+        QByteArray j = JournalRecord::header(QDateTime(QDate(2026, 12, 7), QTime(9, 0)), QLatin1Char(','));
+        j += JournalRecord::line('A', QStringLiteral("a1"));
+        j += JournalRecord::line('B', QStringLiteral("b1"));
+        j += JournalRecord::saved(QStringLiteral("/tmp/x.txt"));
+        j += JournalRecord::logEdited('A', {});
+        j += JournalRecord::logEdited('B', {QStringLiteral("b1"), QStringLiteral("заметка\tс табом")});
+        j += JournalRecord::line('B', QStringLiteral("b2"));
+        JournalContent c = replayJournal(j);
+        QCOMPARE(c.a, QStringList());
+        QCOMPARE(c.b, (QStringList{QStringLiteral("b1"), QStringLiteral("заметка\tс табом"), QStringLiteral("b2")}));
+        QCOMPARE(c.unsavedLines, 3);
+        QCOMPARE(c.damaged, 0);
+        j += JournalRecord::logEdited('A', {QString()});
+        c = replayJournal(j);
+        QCOMPARE(c.a, QStringList{QString()});
+        j += JournalRecord::saved(QStringLiteral("/tmp/x.txt"));
+        QCOMPARE(replayJournal(j).unsavedLines, 0);
     }
 
     // A record torn at any byte, or scribbled on, costs that record alone.
@@ -427,6 +487,38 @@ private slots:
         QCOMPARE(dialogs.messages.size(), 1);
     }
 
+    // What the user did to the logs by hand survives the program being
+    // killed: the restored window shows exactly the lines it showed.
+    void killedAfterHandEdits()
+    {
+        QTemporaryDir state, programDir;
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--edit"), state.path(), programDir.path()});
+        QVERIFY(child.waitForStarted());
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += child.readAllStandardOutput(), out.endsWith("READY\n")), 20000);
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QStringList shown[2];
+        for (const QByteArray &line : out.split('\n'))
+            if (line.startsWith('A') || line.startsWith('B'))
+                shown[line.startsWith('A') ? 0 : 1].append(QString::fromUtf8(line.mid(1)));
+        QCOMPARE(shown[0], QStringList());
+        QVERIFY(shown[1].contains(QStringLiteral("note: cell 3 warm")));
+        QVERIFY(shown[1].contains(QStringLiteral("вставка")));
+
+        auto &dialogs = ScriptedDialogs::install();
+        dialogs.answers = {QMessageBox::Yes};
+        TfmMain w;
+        w.startJournal(state.path());
+        QCOMPARE(dialogs.questions.size(), 1);
+        QCOMPARE(w.Memo1->lines(), shown[0]);
+        QCOMPARE(w.Memo2->lines(), shown[1]);
+    }
+
     // The real thing: a charge through the port, the program killed, and
     // started again.
     void killedMidCharge()
@@ -489,6 +581,8 @@ int main(int argc, char *argv[])
 {
     if (argc == 5 && QByteArray(argv[1]) == "--charge")
         return runCharge(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--edit")
+        return runEdits(argc, argv);
     QApplication app(argc, argv);
     TestJournal test;
     return QTest::qExec(&test, argc, argv);
