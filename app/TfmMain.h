@@ -360,7 +360,8 @@ private:
     void connectColourHandlers();
     void connectMenuHandlers();
     void openDataFile();
-    // Before the logs are replaced: "Сохранить статистику?"; false on Cancel.
+    // Before the logs are replaced: "Сохранить статистику?"; false on Cancel
+    // or when the save asked for failed.
     bool offerToSaveLogs();
     // Whether the last save was begun (a file chosen) and did not end with
     // the file written: the close then keeps the window open.

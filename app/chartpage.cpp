@@ -265,6 +265,7 @@ void TfmMain::BtnUndoZoomAClick()
     if (!CheckBoxConstruktorGraf->isEnabled()) {
         ConstructChartGraf(Memo1);
         ConstructChartGraf(Memo2);
+        journalHandEdits(); // the lines it was built from
         journal(JournalRecord::chartRebuilt(curveSetup()));
     }
     Chart1->undoZoom();

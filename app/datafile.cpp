@@ -82,8 +82,12 @@ bool TfmMain::offerToSaveLogs()
         QStringLiteral("Открытие нового файла"));
     if (answer == QMessageBox::Cancel)
         return false;
-    if (answer == QMessageBox::Yes)
-        runGuarded([this] { NSaveAllClick(); }); // whatever became of it, go on
+    if (answer == QMessageBox::Yes) {
+        runGuarded([this] { NSaveAllClick(); });
+        // A save that failed (its message shown) leaves the logs in place:
+        // opening would throw away the lines it could not save.
+        return !saveFailed_;
+    }
     return true;
 }
 

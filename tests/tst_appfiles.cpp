@@ -326,6 +326,16 @@ private slots:
         QVERIFY(!w.close());
         QCOMPARE(dialogs.messages.size(), 1); // the write's error
         QVERIFY(w.Memo1->isModified());
+        // So does a file dropped on the window: it is not opened over the
+        // lines that could not be saved.
+        const QString dropped = QDir(out.path()).filePath(QStringLiteral("other.txt"));
+        writeAll(dropped, "\r\n/* B */\r\n");
+        dialogs.answers << QMessageBox::Yes;
+        dialogs.fileAnswers << QDir(out.path()).filePath(QStringLiteral("no such folder/charge.txt"));
+        w.dropFile(dropped);
+        QCOMPARE(w.Memo1->lines(), QStringList{QStringLiteral("Старт.")});
+        QCOMPARE(dialogs.messages.size(), 2);
+
         const QString path = QDir(out.path()).filePath(QStringLiteral("charge.txt"));
         dialogs.answers << QMessageBox::Yes;
         dialogs.fileAnswers << path;

@@ -128,7 +128,15 @@ int runEdits(int argc, char *argv[])
     QApplication::clipboard()->setText(QStringLiteral("\nвставка"));
     w.Memo2->paste();
     w.addLogLine(Channel::B, QStringLiteral("00:00:30    ADC=481    U=1,2025    T=24,0;"));
-    QTimer::singleShot(1500, &w, [&w] {
+    // Once the pause in typing has put the edits into the journal, and the
+    // journal is on the disk, a line comes after them; then all is shown.
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, &w, [&] {
+        if (w.handEditTimer->isActive())
+            return;
+        look.stop();
+        w.addLogLine(Channel::B, QStringLiteral("00:00:31    ADC=482    U=1,2050    T=24,0;"));
+        w.journalFile()->flush();
         for (const QString &l : w.Memo1->lines())
             std::printf("A%s\n", l.toUtf8().constData());
         for (const QString &l : w.Memo2->lines())
@@ -136,6 +144,7 @@ int runEdits(int argc, char *argv[])
         std::printf("READY\n");
         std::fflush(stdout);
     });
+    look.start(50);
     return app.exec();
 }
 
@@ -218,6 +227,24 @@ private slots:
     // one; what was changed counts as unsaved until a save.
     void handEditsReplay()
     {
+        {
+            // An edit replaces what its channel held: unsaved are its lines.
+            QByteArray j = JournalRecord::line('A', QStringLiteral("a1"));
+            j += JournalRecord::logEdited('A', {QStringLiteral("x"), QStringLiteral("y")});
+            QCOMPARE(replayJournal(j).unsavedLines, 2);
+            // A record whose count does not match its text is damaged.
+            QByteArray bad = JournalRecord::logEdited('A', {QStringLiteral("x"), QStringLiteral("y")});
+            bad.replace("\t2\t", "\t3\t");
+            bad = bad.mid(9, bad.size() - 10);
+            const QByteArray body = bad;
+            quint32 h = 2166136261u;
+            for (char c : body)
+                h = (h ^ quint8(c)) * 16777619u;
+            const QByteArray rehashed = QByteArray::number(h, 16).rightJustified(8, '0') + ' ' + body + '\n';
+            const JournalContent c = replayJournal(j + rehashed);
+            QCOMPARE(c.damaged, 1);
+            QCOMPARE(c.a, (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
+        }
         QByteArray j = JournalRecord::header(QDateTime(QDate(2026, 12, 7), QTime(9, 0)), QLatin1Char(','));
         j += JournalRecord::line('A', QStringLiteral("a1"));
         j += JournalRecord::line('B', QStringLiteral("b1"));
@@ -517,6 +544,34 @@ private slots:
         QCOMPARE(dialogs.questions.size(), 1);
         QCOMPARE(w.Memo1->lines(), shown[0]);
         QCOMPARE(w.Memo2->lines(), shown[1]);
+        QCOMPARE(shown[1].last(), QStringLiteral("00:00:31    ADC=482    U=1,2050    T=24,0;"));
+    }
+
+    // Only the user's hand is journalled as an edit: lines that come, logs
+    // opened, restored or cleared by the program write none.
+    void theProgramsOwnChangesAreNoEdits()
+    {
+        QTemporaryDir state, out;
+        auto &dialogs = ScriptedDialogs::install();
+        TfmMain w;
+        w.startJournal(state.path());
+        for (int i = 0; i < 20; ++i)
+            w.addLogLine(Channel::A, QStringLiteral("line %1").arg(i));
+        w.Memo1->flush();
+        const QString path = QDir(out.path()).filePath(QStringLiteral("x.txt"));
+        dialogs.fileAnswers << path;
+        w.NSaveAllClick();
+        dialogs.fileAnswers << path;
+        w.NOpenFileClick();
+        w.NDeleteAllClick();
+        w.addLogLine(Channel::B, QStringLiteral("line"));
+        QTest::qWait(1200); // longer than a pause in typing
+        w.journalFile()->flush();
+        QFile f(w.journalFile()->path());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.contains(" B\tline"));
+        QVERIFY2(!bytes.contains(" E\t"), bytes.constData());
     }
 
     // The real thing: a charge through the port, the program killed, and
