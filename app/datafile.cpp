@@ -11,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/dialogs.h"
 #include "platform/errorreport.h"
+#include "platform/filewrite.h"
 #include "link/statistika.h"
 #include "app/widgets.h"
 
@@ -18,7 +19,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <stdexcept>
@@ -29,10 +29,7 @@ namespace {
 // either the old one or the new one, never half of each.
 void writeFile(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit())
-        return;
-    throw std::runtime_error(QStringLiteral("%1: %2").arg(path, f.errorString()).toStdString());
+    writeWholeFile(path, bytes);
 }
 
 } // namespace

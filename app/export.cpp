@@ -8,10 +8,10 @@
 #include "charts/exports.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/filewrite.h"
 #include "app/widgets.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QToolButton>
 
 void TfmMain::withLegend(const std::function<void()> &draw)
@@ -48,27 +48,32 @@ void TfmMain::NExportClick()
                             QStringLiteral("Совпадение имен."))
                != QMessageBox::Yes)
         return;
-    bool written = true;
+    QByteArray bytes;
     switch (exportFormatOf(path)) {
-    case ExportFormat::Csv: {
-        QSaveFile f(path);
-        const QByteArray bytes = csvOfLogs(Memo1->lines(), Memo2->lines());
-        written = f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
+    case ExportFormat::Csv:
+        bytes = csvOfLogs(Memo1->lines(), Memo2->lines());
         break;
-    }
     case ExportFormat::Png:
-        withLegend([&] { written = exportChartPng(*Chart1, path); });
+        withLegend([&] { bytes = chartPng(*Chart1); });
         break;
     case ExportFormat::Svg:
-        withLegend([&] { written = exportChartSvg(*Chart1, path); });
+        withLegend([&] { bytes = chartSvg(*Chart1); });
         break;
     case ExportFormat::Pdf:
-        withLegend([&] { written = exportChartPdf(*Chart1, path); });
+        withLegend([&] { bytes = chartPdf(*Chart1); });
         break;
     case ExportFormat::Metafile:
-        withLegend([&] { Chart1->saveToMetafile(path); });
+        withLegend([&] { bytes = Chart1->metafile(); });
         break;
     }
-    if (!written)
-        dialogs.message(this, QStringLiteral("Не удалось записать файл: ") + path, Dialogs::Icon::Warning);
+    if (bytes.isEmpty()) {
+        dialogs.message(this, QStringLiteral("Не удалось записать файл %1: рисунок не построен.").arg(path),
+                        Dialogs::Icon::Warning);
+        return;
+    }
+    try {
+        writeWholeFile(path, bytes);
+    } catch (const FileWriteError &e) {
+        dialogs.message(this, QString::fromUtf8(e.what()), Dialogs::Icon::Warning);
+    }
 }

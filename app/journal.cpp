@@ -115,11 +115,9 @@ void TfmMain::reportJournalFailure(const QString &reason)
     if (journalFailureShown_)
         return;
     journalFailureShown_ = true;
-    Dialogs::instance().message(this,
-                                QStringLiteral("Журнал несохранённой статистики не ведётся: %1\n"
-                                               "Программа продолжает работу без него.")
-                                    .arg(reason),
-                                Dialogs::Icon::Warning);
+    // Said once, where the link's troubles are told: a box in the middle
+    // of a charge would stop nothing and hide the window.
+    setStatusPanelText(1, QStringLiteral("журнал не ведётся: %1").arg(reason));
 }
 
 void TfmMain::journalTimerTimer()

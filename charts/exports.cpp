@@ -4,7 +4,7 @@
 #include "charts/engine/chart.h"
 #include "platform/localeformat.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QPageLayout>
@@ -29,7 +29,7 @@ ExportFormat exportFormatOf(const QString &path)
     return ExportFormat::Metafile;
 }
 
-bool exportChartPng(const TChart &chart, const QString &path)
+QByteArray chartPng(const TChart &chart)
 {
     QImage image(chart.size() * 2, QImage::Format_ARGB32);
     image.setDevicePixelRatio(2);
@@ -39,27 +39,36 @@ bool exportChartPng(const TChart &chart, const QString &path)
         p.setRenderHint(QPainter::Antialiasing);
         chart.draw(p, QRect(QPoint(0, 0), chart.size()));
     }
-    return image.save(path, "PNG");
+    QByteArray bytes;
+    QBuffer out(&bytes);
+    out.open(QIODevice::WriteOnly);
+    return image.save(&out, "PNG") ? bytes : QByteArray();
 }
 
-bool exportChartSvg(const TChart &chart, const QString &path)
+QByteArray chartSvg(const TChart &chart)
 {
+    QByteArray bytes;
+    QBuffer out(&bytes);
+    out.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
-    svg.setFileName(path);
+    svg.setOutputDevice(&out);
     svg.setSize(chart.size());
     svg.setViewBox(QRect(QPoint(0, 0), chart.size()));
     svg.setResolution(96); // a pixel of the screen is a pixel of a browser
     svg.setTitle(QStringLiteral("Ostrel"));
     QPainter p;
     if (!p.begin(&svg))
-        return false;
+        return {};
     chart.draw(p, QRect(QPoint(0, 0), chart.size()));
-    return p.end() && QFileInfo(path).size() > 0;
+    return p.end() ? bytes : QByteArray();
 }
 
-bool exportChartPdf(const TChart &chart, const QString &path)
+QByteArray chartPdf(const TChart &chart)
 {
-    QPdfWriter pdf(path);
+    QByteArray bytes;
+    QBuffer out(&bytes);
+    out.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&out);
     // One page the chart's size, a pixel a point: drawn as on the screen.
     pdf.setResolution(72);
     pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(chart.size()), QPageSize::Point), QPageLayout::Portrait,
@@ -67,9 +76,9 @@ bool exportChartPdf(const TChart &chart, const QString &path)
     pdf.setCreator(QStringLiteral("Ostrel"));
     QPainter p;
     if (!p.begin(&pdf))
-        return false;
+        return {};
     chart.draw(p, QRect(QPoint(0, 0), chart.size()));
-    return p.end();
+    return p.end() ? bytes : QByteArray();
 }
 
 QByteArray csvOfLogs(const QStringList &a, const QStringList &b)

@@ -15,10 +15,12 @@ enum class ExportFormat { Metafile, Png, Svg, Pdf, Csv };
 // By the name's extension; a name without a known one is a metafile.
 ExportFormat exportFormatOf(const QString &path);
 
-// Each returns false when the file could not be written.
-bool exportChartPng(const TChart &chart, const QString &path);
-bool exportChartSvg(const TChart &chart, const QString &path);
-bool exportChartPdf(const TChart &chart, const QString &path);
+// The chart as the bytes of a picture file; empty when it could not be
+// drawn. The caller writes them whole, so a failed write keeps the file
+// that was there.
+QByteArray chartPng(const TChart &chart);
+QByteArray chartSvg(const TChart &chart);
+QByteArray chartPdf(const TChart &chart);
 
 // Both logs' measurement lines side by side, in UTF-8 with a header row: a
 // row for each charge time, its channel A and B columns left empty where

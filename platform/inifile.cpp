@@ -1,7 +1,7 @@
 #include "platform/inifile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include "platform/filewrite.h"
 #include <QStringList>
 
 #include <climits>
@@ -146,14 +146,11 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
         }
     }
 
-    QSaveFile f(path_);
-    if (f.open(QIODevice::WriteOnly)) {
-        f.write(lines.join(QStringLiteral("\r\n")).toUtf8());
-        f.write("\r\n");
-        if (f.commit())
-            return;
+    try {
+        writeWholeFile(path_, lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+    } catch (const FileWriteError &e) {
+        throw WriteError(e.what());
     }
-    throw WriteError(QStringLiteral("Unable to write to %1").arg(path_).toStdString());
 }
 
 void IniFile::writeInteger(const QString &section, const QString &key, int value)

@@ -1,5 +1,7 @@
 #include "platform/journalfile.h"
 
+#include "platform/filewrite.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -21,7 +23,7 @@ const QString Pattern = QStringLiteral("journal-*.ojl");
 
 QString errnoText(int err)
 {
-    return QString::fromLocal8Bit(std::strerror(err));
+    return fileErrorCause(err);
 }
 
 // Taken without waiting: a journal another program holds is that

@@ -1,11 +1,12 @@
 #include "platform/wmfpaint.h"
 
+#include "platform/filewrite.h"
+
 #include "platform/codepage.h"
 
 #include <QFile>
 #include <QPaintEngine>
 #include <QPainterPath>
-#include <QSaveFile>
 #include <QTextItem>
 
 #include <algorithm>
@@ -366,11 +367,7 @@ QByteArray WmfDevice::bytes() const
 
 void WmfDevice::save(const QString &path) const
 {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(engine_->bytes) == engine_->bytes.size()
-        && f.commit())
-        return;
-    throw std::runtime_error(QStringLiteral("%1: %2").arg(path, f.errorString()).toStdString());
+    writeWholeFile(path, engine_->bytes);
 }
 
 int WmfDevice::metric(PaintDeviceMetric m) const

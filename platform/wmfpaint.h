@@ -26,8 +26,8 @@ public:
     QPaintEngine *paintEngine() const override;
     // The metafile painted so far (complete once the painter has ended).
     QByteArray bytes() const;
-    // Writes the metafile; throws std::runtime_error with the system's
-    // message when the file cannot be written.
+    // Writes the metafile; throws FileWriteError (a std::runtime_error
+    // naming the file and the cause) when it cannot be written.
     void save(const QString &path) const;
 
 protected:

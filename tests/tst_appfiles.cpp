@@ -5,8 +5,11 @@
 #include "charts/engine/chart.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
+#include "platform/errorreport.h"
+#include "platform/filewrite.h"
 #include "platform/localeformat.h"
 #include "platform/programfolder.h"
+#include "tests/support/faultywrites.h"
 #include "tests/support/scripteddialogs.h"
 #include "link/statistika.h"
 #include "app/widgets.h"
@@ -341,6 +344,64 @@ private slots:
         dialogs.fileAnswers << path;
         QVERIFY(w.close());
         QVERIFY(readAll(path).startsWith(toCp1251(QStringLiteral("Старт.\r\n"))));
+    }
+
+    // A disk that is full or failing under every file the user saves: the
+    // file that was there stays whole, the message names the file and the
+    // cause in Russian, nothing is called saved, and the program goes on
+    // (the same save works once the disk does).
+    void writeFailuresKeepTheFile_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("error");
+        for (const char *file : {"charge.txt", "Log.txt", "zlt.ini", "chart.csv", "chart.png", "chart.svg",
+                                 "chart.pdf", "chart.emf"}) {
+            QTest::addRow("%s, disk full", file) << QString::fromLatin1(file) << ENOSPC;
+            QTest::addRow("%s, I/O error", file) << QString::fromLatin1(file) << EIO;
+        }
+    }
+    void writeFailuresKeepTheFile()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, error);
+        auto &dialogs = ScriptedDialogs::install();
+        QTemporaryDir out;
+        const bool settings = file == QLatin1String("zlt.ini");
+        const QString path = settings ? ini_ : QDir(out.path()).filePath(file);
+        const QString dataFile = QDir(out.path()).filePath(QStringLiteral("charge.txt"));
+        writeAll(path, "previous\r\n");
+        TfmMain w;
+        w.Memo1->addLine(QStringLiteral("00:00:01    ADC=400    U=1,0000    T=25,0;"));
+        LogEnabled = true;
+        auto attempt = [&] {
+            if (settings) {
+                runGuarded([&] { w.SaveSettings(); });
+            } else if (file.startsWith(QLatin1String("chart"))) {
+                dialogs.fileAnswers << path;
+                dialogs.answers << QMessageBox::Yes; // replace it
+                w.NExportClick();
+            } else {
+                dialogs.fileAnswers << dataFile;
+                if (QFileInfo::exists(dataFile))
+                    dialogs.answers << QMessageBox::Yes;
+                runGuarded([&] { w.NSaveAllClick(); });
+            }
+        };
+        {
+            FaultyWrites::Scope disk(path, error);
+            attempt();
+        }
+        QCOMPARE(dialogs.messages, QStringList{fileWriteFailureText(QFileInfo(path).absoluteFilePath(), error)});
+        QCOMPARE(readAll(path), QByteArray("previous\r\n"));
+        QVERIFY(w.Memo1->isModified());
+        // Nothing is left beside it.
+        for (const QString &name : QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files))
+            QVERIFY2(!name.startsWith(file + QLatin1Char('.')), qPrintable(name));
+
+        dialogs.messages.clear();
+        attempt();
+        QCOMPARE(dialogs.messages, QStringList());
+        QVERIFY(readAll(path) != QByteArray("previous\r\n"));
     }
 
     void openingWhatIsNoFile()

@@ -14,6 +14,7 @@
 #include "platform/localeformat.h"
 #include "platform/programfolder.h"
 #include "serial/CPort.h"
+#include "tests/support/faultywrites.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
 #include "tools/chargesim/chargesim.h"
@@ -31,6 +32,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -505,13 +507,49 @@ private slots:
         auto &dialogs = ScriptedDialogs::install();
         TfmMain w;
         w.startJournal(blocker.fileName() + QStringLiteral("/ostrel"));
-        QCOMPARE(dialogs.messages.size(), 1);
-        QVERIFY(dialogs.messages[0].startsWith(QStringLiteral("Журнал несохранённой статистики не ведётся: ")));
+        QVERIFY(dialogs.messages.isEmpty());
+        QCOMPARE(w.statusPanelText(1),
+                 QStringLiteral("журнал не ведётся: %1/ostrel: в пути к файлу не папка").arg(blocker.fileName()));
         QVERIFY(!w.journalFile());
         feed(w, packet(0, 520, 250));
         QCOMPARE(w.Memo1->lineCount(), 1);
+        w.setStatusPanelText(1, QString());
         w.journalTimerTimer();
-        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(w.statusPanelText(1).isEmpty());
+    }
+
+    // A journal whose disk fills up or fails says so once, in the status
+    // bar, and the charge goes on.
+    void aJournalThatCannotBeWrittenSaysSoOnce_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("disk full") << ENOSPC << QStringLiteral("на диске нет места");
+        QTest::newRow("I/O error") << EIO << QStringLiteral("ошибка ввода-вывода на диске");
+    }
+    void aJournalThatCannotBeWrittenSaysSoOnce()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, cause);
+        QTemporaryDir state;
+        auto &dialogs = ScriptedDialogs::install();
+        TfmMain w;
+        w.startJournal(state.path());
+        QVERIFY(w.journalFile());
+        FaultyWrites::Scope disk(state.path() + QLatin1Char('/'), error);
+        feed(w, packet(0, 520, 250));
+        w.journalFile()->flush();
+        w.journalTimerTimer();
+        QCOMPARE(w.statusPanelText(1),
+                 QStringLiteral("журнал не ведётся: %1: %2").arg(w.journalFile()->path(), cause));
+        w.setStatusPanelText(1, QString());
+        feed(w, packet(1, 521, 250));
+        w.journalFile()->flush();
+        w.journalTimerTimer();
+        QVERIFY(w.statusPanelText(1).isEmpty());
+        QCOMPARE(w.Memo1->lineCount(), 1);
+        QCOMPARE(w.Memo2->lineCount(), 1);
+        QVERIFY(dialogs.messages.isEmpty());
     }
 
     // What the user did to the logs by hand survives the program being

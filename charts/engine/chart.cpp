@@ -2,6 +2,7 @@
 
 #include "platform/localeformat.h"
 #include "platform/wmfpaint.h"
+#include "platform/filewrite.h"
 
 #include <QMouseEvent>
 #include <QPaintEngine>
@@ -437,14 +438,19 @@ void TChart::draw(QPainter &p, const QRect &rect) const
     p.restore();
 }
 
-void TChart::saveToMetafile(const QString &path) const
+QByteArray TChart::metafile() const
 {
     WmfDevice device(size());
     {
         QPainter p(&device);
         draw(p, QRect(QPoint(0, 0), size()));
     }
-    device.save(path);
+    return device.bytes();
+}
+
+void TChart::saveToMetafile(const QString &path) const
+{
+    writeWholeFile(path, metafile());
 }
 
 bool TChart::hitTest(const QPoint &pos, ChartSeries **series, int *index) const

@@ -73,6 +73,8 @@ public:
     // The whole chart as a placeable Windows metafile; throws
     // std::runtime_error with the system's message on failure.
     void saveToMetafile(const QString &path) const;
+    // The metafile's bytes.
+    QByteArray metafile() const;
 
     // The series and point whose drawn line passes within a few pixels.
     bool hitTest(const QPoint &pos, ChartSeries **series, int *index) const;
