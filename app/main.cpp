@@ -1,5 +1,6 @@
 #include "serial/CPort.h"
 #include "app/TfmMain.h"
+#include "platform/dialogs.h"
 #include "platform/errorreport.h"
 #include "platform/heap.h"
 #include "platform/journalfile.h"
@@ -54,6 +55,7 @@ int main(int argc, char *argv[])
     returnLargeBlocksToTheSystem();
     Application app(argc, argv);
     // No display name: Qt would append it to every window's title.
+    installQtTranslations(app);
     translatePortTexts();
     TfmMain window;
     window.show();

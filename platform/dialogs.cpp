@@ -2,11 +2,17 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QFileDialog>
 #include <QRegularExpression>
 #include <QInputDialog>
 
 namespace {
+// A box without a title of its own is the program's: its proper name rather
+// than the lower-case name of its executable.
+const QString ProgramTitle = QStringLiteral("Ostrel");
+
 std::unique_ptr<Dialogs> &current()
 {
     static std::unique_ptr<Dialogs> d;
@@ -40,8 +46,7 @@ void Dialogs::install(std::unique_ptr<Dialogs> dialogs)
 
 void WidgetDialogs::message(QWidget *parent, const QString &text, Icon icon)
 {
-    QMessageBox box(toQt(icon), QApplication::applicationDisplayName(), text, QMessageBox::Ok,
-                    parent);
+    QMessageBox box(toQt(icon), ProgramTitle, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
@@ -49,9 +54,7 @@ QMessageBox::StandardButton WidgetDialogs::question(QWidget *parent, const QStri
                                                     QMessageBox::StandardButtons buttons,
                                                     const QString &title)
 {
-    QMessageBox box(QMessageBox::Question,
-                    title.isEmpty() ? QApplication::applicationDisplayName() : title, text, buttons,
-                    parent);
+    QMessageBox box(QMessageBox::Question, title.isEmpty() ? ProgramTitle : title, text, buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -99,4 +102,17 @@ QString WidgetDialogs::openFileName(QWidget *parent, const QString &filter, cons
 QColor WidgetDialogs::color(QWidget *parent, const QColor &initial)
 {
     return QColorDialog::getColor(initial, parent);
+}
+
+bool installQtTranslations(QCoreApplication &app)
+{
+    // Qt's own texts (standard buttons, file dialogs, its error texts) in
+    // the user's language, from the translations installed with Qt.
+    auto *qt = new QTranslator(&app);
+    if (qt->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        && app.installTranslator(qt))
+        return true;
+    delete qt;
+    return false;
 }

@@ -6,7 +6,13 @@
 
 #include <memory>
 
+class QCoreApplication;
 class QWidget;
+
+// Loads Qt's translations for the locale (QLocale()) into `app`: its
+// standard buttons, dialogs and error texts. False when none is installed
+// for that language.
+bool installQtTranslations(QCoreApplication &app);
 
 // Every message box, question and input dialog of the program goes through
 // this interface, so tests can answer them and read what the user would have

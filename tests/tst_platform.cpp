@@ -1,11 +1,16 @@
 #include "platform/clock.h"
 #include "platform/errorreport.h"
 #include "platform/programfolder.h"
+#include "platform/dialogs.h"
 #include "tests/support/scripteddialogs.h"
+#include "tests/support/testlocale.h"
 
 #include <QDir>
+#include <QApplication>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <stdexcept>
@@ -63,6 +68,27 @@ private slots:
 
     // Catalogs beside the program in the build tree, else where an
     // installed program's share folder keeps them.
+    // Under a Russian locale Qt's own buttons speak Russian, and a box
+    // without a title of its own carries the program's name.
+    void qtSpeaksTheUsersLanguage()
+    {
+        useLocale(QStringLiteral("ru_RU"));
+        QVERIFY(installQtTranslations(*QCoreApplication::instance()));
+        QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(), QStringLiteral("&Да"));
+        QCOMPARE(box.button(QMessageBox::No)->text(), QStringLiteral("&Нет"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Отмена"));
+
+        Dialogs::install(nullptr);
+        QTimer::singleShot(0, [] {
+            auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(shown);
+            QCOMPARE(shown->windowTitle(), QStringLiteral("Ostrel"));
+            shown->accept();
+        });
+        Dialogs::instance().message(nullptr, QStringLiteral("x"), Dialogs::Icon::None);
+    }
+
     void dataFolderFound()
     {
         QTemporaryDir tree;
