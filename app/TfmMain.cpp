@@ -132,6 +132,10 @@ void TfmMain::buildStatisticsPage()
     ComLed1->setKind(lkGreenLight);
     ComLed1->setLedSignal(lsConn);
     ComLed1->setComPort(ComPort1);
+    // A picture only: a screen reader is told what it means and its state.
+    ComLed1->setAccessibleName(QStringLiteral("Связь с зарядным устройством"));
+    ComLed1->OnChange = [this](QObject *, TLedState) { describeLed(); };
+    describeLed();
 
     GroupBoxLabel = make<QGroupBox>(TabStatis, "GroupBoxLabel", QStringLiteral("Инфо"));
     auto label = [this](const char *name, const QString &caption, const QString &hint = {}) {

@@ -419,6 +419,9 @@ private:
     void decodeErrorNotice(const QString &chargeTime);
     void notice(const QString &title, const QString &body, bool trouble);
     void noteMissingService(const QString &what, const QString &reason);
+    // The link LED's state in words, for a screen reader.
+    void describeLed();
+    bool sleepHeld_ = false;
     double trickleFor(const ChargeSummary &s) const;
     DesktopNotices *notices_ = nullptr;
     SleepInhibitor *inhibitor_ = nullptr;

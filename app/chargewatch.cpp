@@ -32,6 +32,10 @@ const QString SampleMark = QStringLiteral("    ADC=");
 
 } // namespace
 
+namespace {
+const QString SleepHeldText = QStringLiteral("Идёт заряд: компьютер не уснёт до его конца");
+} // namespace
+
 void TfmMain::useDesktopBuses(const QDBusConnection &session, const QDBusConnection &system)
 {
     delete notices_;
@@ -45,10 +49,18 @@ void TfmMain::useDesktopBuses(const QDBusConnection &session, const QDBusConnect
         noteMissingService(QStringLiteral("запрет сна недоступен"), reason);
     });
     connect(inhibitor_, &SleepInhibitor::heldChanged, this, [this](bool held) {
-        const QString hint = held ? QStringLiteral("Идёт заряд: компьютер не уснёт до его конца") : QString();
-        ComLed1->setToolTip(hint);
-        ComLed1->setAccessibleDescription(hint);
+        sleepHeld_ = held;
+        ComLed1->setToolTip(held ? SleepHeldText : QString());
+        describeLed();
     });
+}
+
+void TfmMain::describeLed()
+{
+    QString text = ComLed1->State() == lsOn ? QStringLiteral("порт открыт") : QStringLiteral("порт закрыт");
+    if (sleepHeld_)
+        text += QStringLiteral(". ") + SleepHeldText;
+    ComLed1->setAccessibleDescription(text);
 }
 
 void TfmMain::noteMissingService(const QString &what, const QString &reason)

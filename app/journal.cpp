@@ -86,7 +86,10 @@ void TfmMain::restoreJournal(const JournalContent &c)
     fillLogs({{Memo1, c.a}, {Memo2, c.b}});
     for (LogMemo *m : {Memo1, Memo2}) {
         m->setModified(c.unsavedLines > 0);
-        m->moveCursor(QTextCursor::End); // where the charge stopped, as it was on screen
+        // Where the charge stopped, as it was on screen: the last line, seen
+        // from its start (its end would scroll the time out of sight).
+        m->moveCursor(QTextCursor::End);
+        m->moveCursor(QTextCursor::StartOfLine);
     }
     for (int i = 0; i < JournalCurves; ++i) {
         ChartSeries &s = series(SeriesId(i));

@@ -3,11 +3,14 @@
 // program, window titles, and the names of controls that show a picture.
 
 #include "app/TfmMain.h"
+#include "serial/CPort.h"
+#include "serial/CPortCtl.h"
 #include "app/auxwindows.h"
 #include "charts/engine/chart.h"
 #include "platform/clock.h"
 #include "platform/localeformat.h"
 #include "platform/programfolder.h"
+#include "tests/support/pty.h"
 #include "tests/support/scripteddialogs.h"
 #include "link/statistika.h"
 #include "app/widgets.h"
@@ -218,6 +221,15 @@ private slots:
             QVERIFY2(!b->accessibleName().isEmpty(), qPrintable(b->objectName()));
             QVERIFY2(!b->toolTip().isEmpty(), qPrintable(b->objectName()));
         }
+        // The link LED is a picture: it is named and says its state.
+        QCOMPARE(w.ComLed1->accessibleName(), QStringLiteral("Связь с зарядным устройством"));
+        QCOMPARE(w.ComLed1->accessibleDescription(), QStringLiteral("порт закрыт"));
+        Pty line;
+        w.ComPort1->setPort(line.slavePath());
+        w.btnStart->click();
+        QCOMPARE(w.ComLed1->accessibleDescription(), QStringLiteral("порт открыт"));
+        w.btnStart->click();
+        QCOMPARE(w.ComLed1->accessibleDescription(), QStringLiteral("порт закрыт"));
     }
 
     void smallGaps()

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -382,7 +383,15 @@ private slots:
         auto &dialogs = ScriptedDialogs::install();
         dialogs.answers = {QMessageBox::Yes};
         TfmMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.Memo1->setFixedWidth(120); // narrower than a line
         w.startJournal(state.path());
+        QCoreApplication::processEvents();
+        // The last line shows, from its start.
+        QCOMPARE(w.Memo1->horizontalScrollBar()->value(), 0);
+        QCOMPARE(w.Memo1->textCursor().blockNumber(), 29);
+        QCOMPARE(w.Memo1->verticalScrollBar()->value(), w.Memo1->verticalScrollBar()->maximum());
         QCOMPARE(dialogs.questions.size(), 1);
         QVERIFY(dialogs.questions[0].startsWith(QStringLiteral("Восстановить несохранённую статистику?\n\n")));
         QVERIFY(dialogs.questions[0].contains(QStringLiteral("Канал A - строк: 30, канал B - строк: 30")));
