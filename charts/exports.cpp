@@ -69,11 +69,14 @@ QByteArray chartPdf(const TChart &chart)
     QBuffer out(&bytes);
     out.open(QIODevice::WriteOnly);
     QPdfWriter pdf(&out);
-    // One page the chart's size, a pixel a point: drawn as on the screen.
-    pdf.setResolution(72);
-    pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(chart.size()), QPageSize::Point), QPageLayout::Portrait,
-                                  QMarginsF()));
+    // One page the chart's size, at the screen's 96 pixels an inch: the
+    // chart's fonts, given in points, keep their size against its lines
+    // as on the screen and in the SVG.
+    pdf.setResolution(96);
+    pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(chart.size()) * 72.0 / 96.0, QPageSize::Point),
+                                  QPageLayout::Portrait, QMarginsF()));
     pdf.setCreator(QStringLiteral("Ostrel"));
+    pdf.setTitle(QStringLiteral("Ostrel: график заряда"));
     QPainter p;
     if (!p.begin(&pdf))
         return {};

@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -102,6 +103,14 @@ private slots:
         const QByteArray pdf = readFile(dir.filePath(QStringLiteral("c.pdf")));
         QVERIFY(pdf.startsWith("%PDF-"));
         QCOMPARE(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "), 1);
+        // A page the chart's size at 96 pixels an inch (so its texts are
+        // the size they are on the screen), and a title.
+        const auto box = QRegularExpression(QStringLiteral("/MediaBox \\[0 0 ([0-9.]+) ([0-9.]+)\\]"))
+                             .match(QString::fromLatin1(pdf));
+        QVERIFY(box.hasMatch());
+        QCOMPARE(qRound(box.captured(1).toDouble() * 96 / 72), w.Chart1->width());
+        QCOMPARE(qRound(box.captured(2).toDouble() * 96 / 72), w.Chart1->height());
+        QVERIFY(pdf.contains(QByteArray("\0O\0s\0t\0r\0e\0l", 12)));
 
         // A name without an extension is the metafile it always was.
         const QByteArray wmf = readFile(dir.filePath(QStringLiteral("c.emf")));
