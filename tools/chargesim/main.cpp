@@ -13,11 +13,11 @@
 namespace {
 volatile std::sig_atomic_t quit = 0;
 
-void usage()
+void usage(FILE *out = stderr)
 {
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: ostrel-chargesim [--link PATH] [--interval-ms N] [--speed X] [--quiet]\n"
-                 "                        [--once] [--rate N [--write-ms N]] [--fault NAME]\n"
+                 "                        [--once] [--rate N [--write-ms N]] [--fault NAME] [--help]\n"
                  "  --link PATH       make PATH a link to the simulated port\n"
                  "  --interval-ms N   time between samples of a channel (default 1000)\n"
                  "  --speed X         charge minutes per real minute (default 1)\n"
@@ -42,6 +42,10 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
+        if (a == "--help") {
+            usage(stdout);
+            return 0;
+        }
         if (a == "--link" && hasValue) {
             options.link = argv[++i];
         } else if (a == "--interval-ms" && hasValue) {
