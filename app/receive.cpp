@@ -5,6 +5,7 @@
 
 #include "serial/CPort.h"
 #include "serial/EComPort.h"
+#include "serial/portlist.h"
 #include "charts/engine/chart.h"
 #include "charts/journal.h"
 #include "platform/clock.h"
@@ -104,12 +105,38 @@ void TfmMain::btnStartClick()
 QString portOpenFailureText(const QString &port, int systemError)
 {
     QString text = QStringLiteral("Не могу открыть порт: ") + port;
-    // Serial devices belong to the group "dialout"; a user outside it is
-    // refused, and nothing else tells them why.
-    if (systemError == EACCES || systemError == EPERM)
+    switch (systemError) {
+    case EACCES:
+    case EPERM:
+        // Serial devices belong to the group "dialout"; a user outside it
+        // is refused, and nothing else tells them why.
         text += QStringLiteral("\n\nНет прав на доступ к порту. Добавьте себя в группу dialout командой\n"
                                "    sudo usermod -aG dialout $USER\n"
                                "и войдите в систему заново (выйдите из сеанса или перезагрузитесь).");
+        break;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        text += QStringLiteral("\n\nТакого устройства нет: адаптер не подключён или получил другое имя. "
+                               "Постоянные имена адаптеров, не зависящие от порядка подключения, - "
+                               "в папке /dev/serial/by-id/.");
+        break;
+    case ENOTTY:
+        text += QStringLiteral("\n\nЭто не последовательный порт.");
+        break;
+    case EBUSY: {
+        const QStringList holders = portHolders(port);
+        text += holders.isEmpty() ? QStringLiteral("\n\nПорт занят другой программой.")
+                                  : QStringLiteral("\n\nПорт занят другой программой: %1.")
+                                        .arg(holders.join(QStringLiteral(", ")));
+        break;
+    }
+    case EIO:
+        text += QStringLiteral("\n\nОшибка ввода-вывода: адаптер неисправен или был отключён.");
+        break;
+    default:
+        break;
+    }
     return text;
 }
 

@@ -105,3 +105,29 @@ SerialPortDetails describeSerialPort(const QString &name)
     }
     return d;
 }
+
+QStringList portHolders(const QString &path)
+{
+    const QString device = QFileInfo(path).canonicalFilePath();
+    QStringList holders;
+    if (device.isEmpty())
+        return holders;
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        pid.toInt(&number);
+        if (!number)
+            continue;
+        const QDir fds(proc.filePath(pid + QStringLiteral("/fd")));
+        for (const QString &fd : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
+            if (QFileInfo(fds.filePath(fd)).symLinkTarget() != device)
+                continue;
+            QFile comm(proc.filePath(pid + QStringLiteral("/comm")));
+            const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed()
+                                                                : QStringLiteral("?");
+            holders << QStringLiteral("%1 (процесс %2)").arg(name, pid);
+            break;
+        }
+    }
+    return holders;
+}

@@ -25,6 +25,10 @@ struct SerialPortDetails
     QString manufacturer, product;
 };
 SerialPortDetails describeSerialPort(const QString &name);
+// The programs that hold the device at `path` open, as "name (процесс N)",
+// as far as the system lets this user see (another user's programs are
+// hidden unless run as root).
+QStringList portHolders(const QString &path);
 // The sysfs folder of the USB device behind a tty, or empty for one with
 // none (a UART, a pseudo-terminal).
 QString usbDeviceFolder(const QString &ttyName);

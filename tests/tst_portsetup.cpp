@@ -3,6 +3,7 @@
 #include "app/TfmMain.h"
 #include "platform/messages.h"
 #include "platform/programfolder.h"
+#include "tests/support/pty.h"
 #include "tests/support/scripteddialogs.h"
 
 #include <QApplication>
@@ -12,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -283,9 +287,49 @@ private slots:
         QCOMPARE(dialogs.messages.size(), 1);
         QVERIFY(dialogs.messages[0].startsWith(QStringLiteral("Не могу открыть порт: ") + path + QStringLiteral("\n\n")));
         QVERIFY(dialogs.messages[0].contains(QStringLiteral("sudo usermod -aG dialout $USER")));
-        QCOMPARE(portOpenFailureText(QStringLiteral("/dev/ttyUSB0"), ENOENT),
-                 QStringLiteral("Не могу открыть порт: /dev/ttyUSB0"));
         Dialogs::install(nullptr);
+    }
+
+    // Each reason a port does not open has a line of its own under the
+    // message: no such device, not a serial port, a port another program
+    // holds (which one).
+    void openFailuresSayWhy_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral("Такого устройства нет: ");
+        QTest::newRow("fifo") << QStringLiteral("fifo") << QStringLiteral("Это не последовательный порт.");
+        QTest::newRow("held") << QStringLiteral("held")
+                              << QStringLiteral("Порт занят другой программой: %1 (процесс %2).")
+                                     .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15))
+                                     .arg(QCoreApplication::applicationPid());
+    }
+    void openFailuresSayWhy()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        Pty line;
+        TComPort holder;
+        QString path = QDir(dir.path()).filePath(QStringLiteral("ttyUSB9"));
+        if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        if (kind == QLatin1String("held")) {
+            path = line.slavePath();
+            holder.setPort(path);
+            holder.Open();
+        }
+        auto &dialogs = ScriptedDialogs::install();
+        {
+            TfmMain w;
+            w.ComPort1->setPort(path);
+            w.btnStart->click();
+        }
+        const QStringList messages = dialogs.messages;
+        Dialogs::install(nullptr);
+        QCOMPARE(messages.size(), 1);
+        const QString first = QStringLiteral("Не могу открыть порт: ") + path + QStringLiteral("\n\n");
+        QVERIFY2(messages[0].startsWith(first + reason), messages[0].toUtf8().constData());
     }
 
     // Catalogs: full code, then two letters, else none.
