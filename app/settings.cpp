@@ -29,9 +29,10 @@ const QString Notices = QStringLiteral("Notices");
 // The colour value a colour label was loaded with.
 const char *const StoredColour = "storedColourValue";
 
-// The folder of the program may be read-only (an installed program); the
-// settings then live in the user's configuration folder, and until they have
-// been saved there once, the program folder's file is read.
+// The folder of the program may be read-only or not the user's (an
+// installed program); the settings then live in the user's configuration
+// folder, and until they have been saved there once, the program folder's
+// file is read.
 QString userSettingsPath()
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
@@ -49,7 +50,9 @@ bool canWrite(const QString &path)
 QString TfmMain::settingsPath(bool forWriting)
 {
     const QString beside = QDir(programFolder()).filePath(QStringLiteral("zlt.ini"));
-    if (canWrite(beside))
+    // Beside the program only in a folder of the user's own: an installed
+    // program run by root could write there, and must not.
+    if (programFolderIsUsers() && canWrite(beside))
         return beside;
     const QString user = userSettingsPath();
     if (forWriting) {

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <unistd.h>
+
 namespace {
 QString &overridden()
 {
@@ -20,6 +22,18 @@ QString programFolder()
 void setProgramFolder(const QString &folder)
 {
     overridden() = folder;
+}
+
+bool programFolderIsUsers()
+{
+    const QString folder = programFolder();
+    if (QDir::cleanPath(dataFolder()) != QDir::cleanPath(folder))
+        return false; // installed beside its shared data
+    const QString real = QFileInfo(folder).canonicalFilePath() + QLatin1Char('/');
+    for (const char *system : {"/usr/", "/bin/", "/sbin/", "/lib/"})
+        if (real.startsWith(QLatin1String(system)))
+            return false;
+    return QFileInfo(folder).ownerId() == ::geteuid();
 }
 
 QString dataFolder()

@@ -183,6 +183,31 @@ private slots:
     }
 
     // A system colour stored for a curve stays a system colour.
+    // An installed program keeps its settings in the user's folder whoever
+    // runs it, root included; a folder of the user's own keeps them beside
+    // the program.
+    void installedProgramsNeverWriteBesideThemselves()
+    {
+        QTemporaryDir prefix;
+        const QDir root(prefix.path());
+        QVERIFY(root.mkpath(QStringLiteral("bin")) && root.mkpath(QStringLiteral("share/ostrel/locale")));
+        const QString user = QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).filePath(QStringLiteral("tst_exactness/zlt.ini"));
+        setProgramFolder(root.filePath(QStringLiteral("bin")));
+        QCOMPARE(TfmMain::settingsPath(true), user);
+
+        QTemporaryDir own;
+        setProgramFolder(own.path());
+        QCOMPARE(TfmMain::settingsPath(true), QDir(own.path()).filePath(QStringLiteral("zlt.ini")));
+        if (::geteuid() == 0 && ::chown(QFile::encodeName(own.path()).constData(), 12345, 12345) == 0) {
+            // Another user's folder, writable to root.
+            QCOMPARE(TfmMain::settingsPath(true), user);
+            QVERIFY(::chown(QFile::encodeName(own.path()).constData(), 0, 0) == 0);
+        }
+        setProgramFolder(QStringLiteral("/usr/bin"));
+        QCOMPARE(TfmMain::settingsPath(true), user);
+        setProgramFolder(folder_.path());
+    }
+
     void systemColourKeepsItsValue()
     {
         ScriptedDialogs::install();
