@@ -139,7 +139,11 @@ private slots:
         Window w;
         w.ComPort1->setPort(QStringLiteral("/nonexistent/ttyX"));
         w.btnStart->click();
-        QCOMPARE(dialogs.messages, QStringList{QStringLiteral("Не могу открыть порт: /nonexistent/ttyX")});
+        // The first line stays as it always read; the reason follows it.
+        QCOMPARE(dialogs.messages.size(), 1);
+        const QStringList lines = dialogs.messages.value(0).split(QLatin1Char('\n'));
+        QCOMPARE(lines.value(0), QStringLiteral("Не могу открыть порт: /nonexistent/ttyX"));
+        QVERIFY(lines.value(2).startsWith(QStringLiteral("Такого устройства нет")));
         QCOMPARE(w.btnStart->text(), QStringLiteral("Старт"));
         QVERIFY(w.Timer1->isActive()); // steps done before the failure stay done
     }
