@@ -28,9 +28,29 @@ QString fileErrorCause(int error)
     }
 }
 
+QString fileErrorAdvice(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return QStringLiteral("Освободите место на диске или сохраните файл на другой диск.");
+    case EIO: return QStringLiteral("Проверьте, подключён ли диск или носитель, и попробуйте ещё раз; "
+                                    "если ошибка повторится, сохраните файл на другой диск.");
+    case EACCES:
+    case EPERM: return QStringLiteral("Сохраните файл в папку, куда вам можно писать, например в домашнюю, "
+                                      "или попросите владельца папки дать вам права.");
+    case EROFS: return QStringLiteral("Сохраните файл на другой диск.");
+    case ENOENT:
+    case ENOTDIR: return QStringLiteral("Выберите существующую папку.");
+    case EISDIR: return QStringLiteral("Выберите другое имя файла.");
+    case ENAMETOOLONG: return QStringLiteral("Выберите более короткое имя файла.");
+    default: return QStringLiteral("Попробуйте ещё раз или сохраните файл в другую папку.");
+    }
+}
+
 QString fileWriteFailureText(const QString &path, int error)
 {
-    return QStringLiteral("Не удалось записать файл %1: %2.").arg(path, fileErrorCause(error));
+    return QStringLiteral("Не удалось записать файл %1: %2.\n%3").arg(path, fileErrorCause(error), fileErrorAdvice(error));
 }
 
 FileWriteError::FileWriteError(const QString &path, int error)

@@ -23,7 +23,10 @@ private:
 // Throws FileWriteError; the file at `path` is then as it was.
 void writeWholeFile(const QString &path, const QByteArray &bytes);
 
-// "Не удалось записать файл <path>: <cause>."
+// "Не удалось записать файл <path>: <cause>." and, on a line of its own,
+// what the user can do about it.
 QString fileWriteFailureText(const QString &path, int error);
 // The cause of an errno value, in a few words.
 QString fileErrorCause(int error);
+// What to do about an errno value, one sentence.
+QString fileErrorAdvice(int error);

@@ -6,7 +6,6 @@
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/errorreport.h"
-#include "platform/filewrite.h"
 #include "platform/localeformat.h"
 #include "platform/programfolder.h"
 #include "tests/support/faultywrites.h"
@@ -391,7 +390,13 @@ private slots:
             FaultyWrites::Scope disk(path, error);
             attempt();
         }
-        QCOMPARE(dialogs.messages, QStringList{fileWriteFailureText(QFileInfo(path).absoluteFilePath(), error)});
+        // Which file, why, and what to do, in the user's words.
+        const QString disk = error == ENOSPC ? QStringLiteral("на диске нет места.\nОсвободите место на диске")
+                                             : QStringLiteral("ошибка ввода-вывода на диске.\nПроверьте, подключён ли диск");
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.messages[0].startsWith(QStringLiteral("Не удалось записать файл %1: %2")
+                                                    .arg(QFileInfo(path).absoluteFilePath(), disk)),
+                 qPrintable(dialogs.messages[0]));
         QCOMPARE(readAll(path), QByteArray("previous\r\n"));
         QVERIFY(w.Memo1->isModified());
         // Nothing is left beside it.
