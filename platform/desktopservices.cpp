@@ -1,11 +1,25 @@
 #include "platform/desktopservices.h"
 
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
 #include <utility>
+
+namespace {
+
+// A call on a bus that never connected is never answered (Qt hands back a
+// call with nothing behind it), so such a bus is told apart before calling.
+QString noBusReason(const QDBusConnection &bus)
+{
+    const QString why = bus.lastError().message();
+    return why.isEmpty() ? QStringLiteral("нет связи с шиной D-Bus")
+                         : QStringLiteral("нет связи с шиной D-Bus (%1)").arg(why);
+}
+
+} // namespace
 
 DesktopNotices::DesktopNotices(const QDBusConnection &bus, QObject *parent) : QObject(parent), bus_(bus)
 {
@@ -24,6 +38,11 @@ void DesktopNotices::notify(const QString &title, const QString &body, Kind kind
     };
     call << QStringLiteral("Ostrel") << 0u << QStringLiteral("ostrel") << title << body << QStringList() << hints
          << -1;
+    if (!bus_.isConnected()) {
+        if (!std::exchange(reported_, true))
+            emit unavailable(noBusReason(bus_));
+        return;
+    }
     auto *watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
@@ -42,6 +61,11 @@ void SleepInhibitor::hold()
     wanted_ = true;
     if (isHeld() || asking_)
         return;
+    if (!bus_.isConnected()) {
+        if (!std::exchange(reported_, true))
+            emit unavailable(noBusReason(bus_));
+        return;
+    }
     asking_ = true;
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),

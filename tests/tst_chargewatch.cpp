@@ -283,6 +283,35 @@ private slots:
         sim.stop();
     }
 
+    // With no bus at all (none running, or its address wrong) each note
+    // still comes, once, and the charge is logged.
+    void noBusAtAll()
+    {
+        resetLinkState();
+        const QDBusConnection none =
+            QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
+        QVERIFY(!none.isConnected());
+        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
+        sim.start();
+        TfmMain w;
+        w.useDesktopBuses(none, none);
+        LogEnabled = true;
+        w.ComPort1->setPort(link);
+        w.btnStart->click();
+        QTRY_VERIFY_WITH_TIMEOUT(LogText.contains(QStringLiteral("запрет сна недоступен: нет связи с шиной D-Bus")), 5000);
+        w.showReceiveError(QStringLiteral("0:00:01"));
+        w.showReceiveError(QStringLiteral("0:00:02"));
+        QTRY_VERIFY(LogText.contains(QStringLiteral("уведомления недоступны: нет связи с шиной D-Bus")));
+        const int lines = w.Memo1->lineCount();
+        QTRY_VERIFY(w.Memo1->lineCount() > lines + 5);
+        QCOMPARE(LogText.count(QStringLiteral("запрет сна недоступен")), 1);
+        QCOMPARE(LogText.count(QStringLiteral("уведомления недоступны")), 1);
+        w.btnStart->click();
+        sim.stop();
+        QDBusConnection::disconnectFromBus(QStringLiteral("none"));
+    }
+
     // The switch is kept in zlt.ini; a file from before it reads as on.
     void noticeSwitchStored()
     {
