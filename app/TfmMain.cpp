@@ -8,6 +8,7 @@
 #include "platform/errorreport.h"
 #include "platform/messages.h"
 #include "platform/programfolder.h"
+#include "platform/programicon.h"
 #include "link/statistika.h"
 #include "app/widgets.h"
 
@@ -26,6 +27,9 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QStringLiteral("Ostrel"));
+    // The window's own icon, for task bars that do not look it up by the
+    // desktop entry; the dialogs, its children, take it from here.
+    setWindowIcon(programIcon());
     resize(638, 568);
     setMinimumSize(638, 500);
 

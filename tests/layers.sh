@@ -9,6 +9,7 @@
 #   charts              engine, platform, platformgui
 #   link                platform
 #   chargesim           nothing of the program
+#   iconpngs            platformgui (the build's icon drawer)
 #   app, tests, bench   anything
 # The parts that must run without a window system (platform, serial, link)
 # also include no Qt GUI or widget header.
@@ -18,7 +19,7 @@ cd "$root" || exit 2
 
 part() {
   case $1 in
-    platform/dialogs.*|platform/errorreport.*|platform/wmfpaint.*|platform/named.h) echo platformgui ;;
+    platform/dialogs.*|platform/errorreport.*|platform/wmfpaint.*|platform/named.h|platform/programicon.*) echo platformgui ;;
     platform/*) echo platform ;;
     serial/CPortCtl.*|serial/CPortSetup.*) echo serialwidgets ;;
     serial/*) echo serial ;;
@@ -26,6 +27,7 @@ part() {
     charts/*) echo charts ;;
     link/*) echo link ;;
     tools/chargesim/*) echo chargesim ;;
+    tools/iconpngs/*) echo iconpngs ;;
     app/*) echo app ;;
     *) echo "${1%%/*}" ;; # tests, bench
 
@@ -42,6 +44,7 @@ allowed() {
     engine) [[ $to == platform || $to == platformgui ]] ;;
     charts) [[ $to == engine || $to == platform || $to == platformgui ]] ;;
     link) [[ $to == platform ]] ;;
+    iconpngs) [[ $to == platformgui ]] ;;
     *) return 1 ;;
   esac
 }

@@ -255,6 +255,10 @@ private slots:
         QCOMPARE(w.ComLed1->accessibleDescription(), QStringLiteral("порт открыт"));
         w.btnStart->click();
         QCOMPARE(w.ComLed1->accessibleDescription(), QStringLiteral("порт закрыт"));
+        // The window carries its own icon, which its dialogs share.
+        QVERIFY(w.windowIcon().availableSizes().contains(QSize(256, 256)));
+        TfAbout child(&w);
+        QCOMPARE(child.windowIcon().cacheKey(), w.windowIcon().cacheKey());
     }
 
     void smallGaps()

@@ -1,6 +1,7 @@
 #include "platform/clock.h"
 #include "platform/errorreport.h"
 #include "platform/programfolder.h"
+#include "platform/programicon.h"
 #include "platform/dialogs.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
@@ -87,6 +88,20 @@ private slots:
             shown->accept();
         });
         Dialogs::instance().message(nullptr, QStringLiteral("x"), Dialogs::Icon::None);
+    }
+
+    // The icon is drawn from the embedded picture at every theme size: a
+    // missing or unreadable picture would leave it blank.
+    void programIconAtEverySize()
+    {
+        const QIcon icon = programIcon();
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            QVERIFY2(icon.availableSizes().contains(QSize(size, size)), qPrintable(QString::number(size)));
+            const QImage image = programIconImage(size);
+            QCOMPARE(image.size(), QSize(size, size));
+            QVERIFY(qAlpha(image.pixel(size / 2, size / 2)) == 255); // the picture fills the middle
+            QVERIFY(qAlpha(image.pixel(0, 0)) < 255);                // and has rounded corners
+        }
     }
 
     void dataFolderFound()
