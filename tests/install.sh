@@ -9,15 +9,35 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null
 
 status=0
-for f in bin/ostrel \
+icons=""
+for size in 16 22 24 32 48 64 128 256; do
+  icons="$icons share/icons/hicolor/${size}x${size}/apps/ostrel.png"
+done
+for f in bin/ostrel bin/ostrel-chargesim \
          share/ostrel/locale/ru/LC_MESSAGES/default.mo share/ostrel/locale/ru/LC_MESSAGES/cport.mo \
-         share/doc/ostrel/help.txt share/doc/ostrel/README.md \
-         share/applications/ostrel.desktop share/icons/hicolor/scalable/apps/ostrel.svg \
+         share/doc/ostrel/help.txt share/doc/ostrel/README.md share/doc/ostrel/copyright \
+         share/doc/ostrel/changelog.gz \
+         share/man/man1/ostrel.1.gz share/man/man1/ostrel-chargesim.1.gz share/man/ru/man1/ostrel.1.gz \
+         share/applications/ostrel.desktop share/icons/hicolor/scalable/apps/ostrel.svg $icons \
          share/metainfo/io.github.ostrel.Ostrel.metainfo.xml; do
   if [[ ! -f $prefix/$f ]]; then
     echo "not installed: $f"
     status=1
   fi
+done
+# Every picture the installed README shows is installed with it.
+for picture in $(grep -o '(docs/[^)]*)' "$prefix/share/doc/ostrel/README.md" | tr -d '()'); do
+  if [[ ! -f $prefix/share/doc/ostrel/$picture ]]; then
+    echo "the README shows $picture, which is not installed"
+    status=1
+  fi
+done
+# Each PNG is the size its folder says (width and height, big-endian, at
+# bytes 16 to 23 of the file).
+for size in 16 22 24 32 48 64 128 256; do
+  read -r -a b < <(od -An -tu1 -j16 -N8 "$prefix/share/icons/hicolor/${size}x${size}/apps/ostrel.png")
+  w=$(( (b[2] << 8) | b[3] )) h=$(( (b[6] << 8) | b[7] ))
+  [[ $w -eq $size && $h -eq $size ]] || { echo "the ${size}x${size} icon is ${w}x${h}"; status=1; }
 done
 [[ $status -eq 0 ]] || exit 1
 
