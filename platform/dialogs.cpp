@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QInputDialog>
 
+#include <utility>
+
 namespace {
 // A box without a title of its own is the program's: its proper name rather
 // than the lower-case name of its executable.
@@ -104,8 +106,37 @@ QColor WidgetDialogs::color(QWidget *parent, const QColor &initial)
     return QColorDialog::getColor(initial, parent);
 }
 
+namespace {
+
+// The few texts of the file dialog that Qt's Russian catalog lacks (the
+// "Тип" column's names for folders and drives). Installed before Qt's own
+// catalog, it is asked only for what that one has no answer to.
+class RussianGaps : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char *context, const char *sourceText, const char *, int) const override
+    {
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
+            return {};
+        static const std::pair<const char *, const char *> names[] = {
+            {"Folder", "Папка"}, {"File Folder", "Папка"}, {"Drive", "Диск"},
+            {"Shortcut", "Ярлык"}, {"Alias", "Ярлык"},    {"Unknown", "Неизвестно"},
+        };
+        for (const auto &[english, russian] : names)
+            if (qstrcmp(sourceText, english) == 0)
+                return QString::fromUtf8(russian);
+        return {};
+    }
+};
+
+} // namespace
+
 bool installQtTranslations(QCoreApplication &app)
 {
+    if (QLocale().language() == QLocale::Russian)
+        app.installTranslator(new RussianGaps(&app));
     // Qt's own texts (standard buttons, file dialogs, its error texts) in
     // the user's language, from the translations installed with Qt.
     auto *qt = new QTranslator(&app);

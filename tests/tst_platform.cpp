@@ -6,6 +6,7 @@
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
 
+#include <QAbstractFileIconProvider>
 #include <QDir>
 #include <QApplication>
 #include <QMessageBox>
@@ -79,6 +80,8 @@ private slots:
         QCOMPARE(box.button(QMessageBox::Yes)->text(), QStringLiteral("&Да"));
         QCOMPARE(box.button(QMessageBox::No)->text(), QStringLiteral("&Нет"));
         QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Отмена"));
+        // The file dialog's "Тип" column, which Qt's catalog leaves English.
+        QCOMPARE(QAbstractFileIconProvider().type(QFileInfo(QDir::tempPath())), QStringLiteral("Папка"));
 
         Dialogs::install(nullptr);
         QTimer::singleShot(0, [] {
