@@ -261,6 +261,16 @@ void decodeKnown(LinkView &view, const quint8 *p, bool alone)
 int DecodePackets(LinkView &view, const quint8 *bytes, int count)
 {
     QString dump; // built on the first unrecognised packet: rare in practice
+    // Each dump line holds the whole call, so a line per unrecognised packet
+    // grows with the square of the call: a few seconds of line noise (a
+    // wrong baud rate, a broken line) would bury both logs and stall the
+    // window. A call whose packets hold at most two unrecognised ones is
+    // dumped once for each; one that holds more is dumped once, at its
+    // first. No call gets more than two lines.
+    int unrecognised = 0;
+    for (int i = 0; i + PacketSize <= count; i += PacketSize)
+        unrecognised += isKnownCode(bytes[i]) ? 0 : 1;
+    int dumpsLeft = unrecognised > 2 ? 1 : 2;
     int at = 0;
     int next = 0; // where the packet after the one being decoded starts
     try {
@@ -269,7 +279,8 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
             next = at + PacketSize;
             if (isKnownCode(p[0])) {
                 decodeKnown(view, p, count == PacketSize);
-            } else {
+            } else if (dumpsLeft > 0) {
+                --dumpsLeft;
                 if (dump.isEmpty())
                     dump = packetDump(bytes, count);
                 view.addLogLine(Channel::A, chargeTimeText() + QStringLiteral(";  ") + dump);

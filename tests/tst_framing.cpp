@@ -122,6 +122,28 @@ private slots:
         QCOMPARE(w.log(Channel::B), QStringList({dump, dump}));
     }
 
+    // A call with more unknown packets than two is dumped once, where the
+    // first of them is: noise grows the logs with the bytes it brings, not
+    // with their square.
+    void noiseIsDumpedOncePerCall()
+    {
+        RecordingView w;
+        feed(w, QByteArray::fromHex("0101900 0FA" "0B00000000" "0C00000000" "0D00000000"));
+        const QString dump = QStringLiteral("00:12:07;   0x01 0x01 0x90 0x00 0xFA 0x0B 0x00 0x00 0x00 0x00"
+                                            " 0x0C 0x00 0x00 0x00 0x00 0x0D 0x00 0x00 0x00 0x00");
+        QCOMPARE(w.log(Channel::A), QStringList({QStringLiteral("00:12:07    ADC=400    U=1,0000    T=25,0;"), dump}));
+        QCOMPARE(w.log(Channel::B), QStringList({dump}));
+
+        // 51 packets of noise, as many as a call holds: one line each log,
+        // the time and five characters a byte.
+        resetReceiver(w);
+        w.logs[0].clear();
+        w.logs[1].clear();
+        feed(w, QByteArray(255, char(0xEE)));
+        QCOMPARE(int(w.log(Channel::A).size()), 1);
+        QCOMPARE(int(w.log(Channel::A)[0].size()), int(QStringLiteral("00:12:07;  ").size()) + 5 * 255);
+    }
+
     // No loaded voltage: the chunk stops there with the status-bar error.
     void zeroLoadStopsTheChunk()
     {

@@ -144,6 +144,18 @@ bool PacketOracle::decode(const QByteArray &bytes)
     for (char b : bytes)
         dump += QStringLiteral(" 0x") + hexByte(quint8(b));
 
+    // A call with more than two packets of unknown codes is dumped once,
+    // at the first of them (a dump holds the whole call; noise would
+    // otherwise grow the logs with the square of the call).
+    int unknown = 0;
+    for (int at = 0; at + 5 <= count; at += 5) {
+        const quint8 code = quint8(bytes[at]);
+        if (!((code >= 0x01 && code <= 0x0A) || code == 0x30))
+            ++unknown;
+    }
+    const bool dumpEach = unknown <= 2;
+    bool dumped = false;
+
     for (int at = 0; at + 5 <= count; at += 5) {
         const quint8 code = quint8(bytes[at]);
         const quint16 w1 = word(bytes, at + 1);
@@ -187,8 +199,11 @@ bool PacketOracle::decode(const QByteArray &bytes)
             break;
         default:
             // Both logs get the whole call's bytes, once per strange packet.
-            logs[0] << m_chargeTime + QStringLiteral(";  ") + dump;
-            logs[1] << m_chargeTime + QStringLiteral(";  ") + dump;
+            if (dumpEach || !dumped) {
+                logs[0] << m_chargeTime + QStringLiteral(";  ") + dump;
+                logs[1] << m_chargeTime + QStringLiteral(";  ") + dump;
+                dumped = true;
+            }
             break;
         }
     }
