@@ -154,6 +154,28 @@ bool Simulator::peerConnected() const
     return !(p.revents & POLLHUP);
 }
 
+std::vector<std::uint8_t> Simulator::onTheLine(std::vector<std::uint8_t> bytes)
+{
+    if (fault_ != Fault::Noise)
+        return bytes;
+    auto next = [this] {
+        lineNoise_ = lineNoise_ * 1103515245u + 12345u;
+        return lineNoise_ >> 16;
+    };
+    // Before each packet 0 to 30 random bytes, 15 on average: the packets
+    // come whole but at any offset, among three times their bytes of noise.
+    std::vector<std::uint8_t> line;
+    line.reserve(bytes.size() * 4);
+    for (std::size_t at = 0; at < bytes.size(); at += std::tuple_size<Packet>::value) {
+        for (unsigned n = next() % 31; n > 0; --n)
+            line.push_back(static_cast<std::uint8_t>(next()));
+        const std::size_t end = std::min(bytes.size(), at + std::tuple_size<Packet>::value);
+        line.insert(line.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+    return line;
+}
+
 std::array<Packet, 2> Simulator::nextSamples()
 {
     auto jitter = [this] {
@@ -219,9 +241,12 @@ void Simulator::pace(double elapsed)
 {
     const auto due = static_cast<long long>(options_.rate * elapsed);
     while (pacedGenerated_ < due) {
+        std::vector<std::uint8_t> bytes;
         for (const Packet &p : nextSamples())
-            paced_.insert(paced_.end(), p.begin(), p.end());
-        pacedGenerated_ += 2 * static_cast<long long>(std::tuple_size<Packet>::value);
+            bytes.insert(bytes.end(), p.begin(), p.end());
+        bytes = onTheLine(std::move(bytes));
+        paced_.insert(paced_.end(), bytes.begin(), bytes.end());
+        pacedGenerated_ += static_cast<long long>(bytes.size());
     }
     // Whatever the program has room for now; the rest waits for the next turn.
     size_t done = 0;
@@ -414,6 +439,7 @@ void Simulator::run()
                     bytes.insert(bytes.begin() + 3, std::uint8_t(0x5A)); // inside the first packet
                     ++strays_;
                 }
+                bytes = onTheLine(std::move(bytes));
                 send(bytes.data(), bytes.size());
             }
             restart_ = false;

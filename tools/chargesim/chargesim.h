@@ -55,6 +55,7 @@ enum class Fault {
     StrayByte,    // now and then a byte of line noise lands inside the charge stream
     NoSensor,     // neither channel has its temperature sensor plugged in: -127.0 degrees
     HighCounts,   // the board's ADC step is 25, so voltage counts pass 12 bits
+    Noise,        // a broken line: the packets come whole among three times their bytes of random ones
 };
 
 // The block a charger holds from the factory: NiMH 1000/100 mA, 2 h 30 min,
@@ -122,6 +123,9 @@ public:
 
     // The next pair of samples (A then B) as the charger would send them.
     std::array<Packet, 2> nextSamples();
+    // With the Noise fault, the packets of `bytes` among three times as many
+    // random bytes, as a broken line would bring them; else `bytes`.
+    std::vector<std::uint8_t> onTheLine(std::vector<std::uint8_t> bytes);
     // Everything the charger sends in one interval: for a channel whose
     // charge begins, the end report of the last one (if any), the start block
     // and the cell's internal resistance; then the samples.
@@ -169,6 +173,7 @@ private:
     bool restart_ = false;
     int intervals_ = 0;
     std::uint32_t noise_ = 12345;
+    std::uint32_t lineNoise_ = 4242; // the Noise fault's own, so the samples stay as they are
     std::vector<std::uint8_t> paced_; // generated, not yet written
     std::atomic<long long> pacedGenerated_{0}, pacedWritten_{0};
 };

@@ -31,6 +31,7 @@ void usage(FILE *out = stderr)
                  "                    no-sensor: neither temperature sensor plugged in;\n"
                  "                    high-counts: the board measures with an ADC step of 25\n"
                  "                    (set \"Шаг ADC\" to 25 for true volts);\n"
+                 "                    noise: a broken line, the packets among 3 times as much noise;\n"
                  "                    unplug: the adapter is pulled for 3 s every 15 s\n");
 }
 } // namespace
@@ -71,7 +72,8 @@ int main(int argc, char **argv)
                 {"bad-checksum", Fault::BadChecksum}, {"altered-echo", Fault::AlteredEcho},
                 {"no-reply", Fault::NoReply},         {"late-reply", Fault::LateReply},
                 {"interleaved", Fault::Interleaved},  {"stray-byte", Fault::StrayByte},
-                {"no-sensor", Fault::NoSensor},       {"high-counts", Fault::HighCounts}};
+                {"no-sensor", Fault::NoSensor},       {"high-counts", Fault::HighCounts},
+                {"noise", Fault::Noise}};
             bool known = false;
             for (const auto &[name, fault] : faults)
                 if (f == name) {
