@@ -309,6 +309,7 @@ public:
     void showReceivedTotal(int total) override;
     void showReceiveError(const QString &chargeTime) override;
     void showLinkStatus(const QString &text) override;
+    void showNoise(const QString &text) override;
 
     // The adapter was pulled (or the line hung up) while open: the logs stay,
     // and the same device is opened again when it is back.

@@ -12,6 +12,7 @@
 #include "platform/dialogs.h"
 #include "platform/localeformat.h"
 #include "link/statistika.h"
+#include "link/step.h"
 #include "app/widgets.h"
 
 #include <QCheckBox>
@@ -82,6 +83,7 @@ void TfmMain::btnStartClick()
                 StartTime = now;
             }
             btnStart->setText(QStringLiteral("Stop"));
+            ReceiveNoise.rearm();
             ComPort1->Open();
             resumeCharge_ = false;
         } else {
@@ -296,4 +298,10 @@ void TfmMain::showReceiveError(const QString &chargeTime)
 void TfmMain::showLinkStatus(const QString &text)
 {
     setStatusPanelText(1, text);
+}
+
+void TfmMain::showNoise(const QString &text)
+{
+    setStatusPanelText(1, text);
+    notice(QStringLiteral("Нераспознанные данные"), text, true);
 }

@@ -41,6 +41,9 @@ public:
     virtual void showReceiveError(const QString &chargeTime) = 0;
     // Any other news of the link for the same panel.
     virtual void showLinkStatus(const QString &text) = 0;
+    // The line brings mostly noise (noiseSuspectedText()): said once a
+    // start, for the same panel and as a notice.
+    virtual void showNoise(const QString &text) = 0;
 
     // A complete parameter-block reply (15 or more bytes, a multiple of 5).
     virtual void HandleBlockReply(const quint8 *bytes, int count) = 0;

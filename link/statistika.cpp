@@ -1,5 +1,7 @@
 #include "link/statistika.h"
 
+#include <chrono>
+
 #include "platform/clock.h"
 #include "link/step.h"
 #include "platform/localeformat.h"
@@ -19,6 +21,7 @@ quint16 AdcStep = 0;
 double StartTime = 0;
 double TimeOffset = 0;
 StepWatch ReceiveStep;
+NoiseWatch ReceiveNoise;
 
 namespace {
 
@@ -122,6 +125,7 @@ void resetLinkState()
     LogText = logLegend();
     StartTime = TimeOffset = 0;
     ReceiveStep.reset();
+    ReceiveNoise.rearm();
 }
 
 int nextChunkSize(int waiting)
@@ -209,6 +213,11 @@ QString packetDump(const quint8 *bytes, int count)
     return dump;
 }
 
+QString noiseSuspectedText()
+{
+    return QStringLiteral("поток нераспознанных данных: проверьте скорость порта, зарядное устройство работает на 38400");
+}
+
 QString stepRegainedText(const QString &chargeTime)
 {
     return QStringLiteral("синхронизация восстановлена - ") + chargeTime;
@@ -271,12 +280,15 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
     for (int i = 0; i + PacketSize <= count; i += PacketSize)
         unrecognised += isKnownCode(bytes[i]) ? 0 : 1;
     int dumpsLeft = unrecognised > 2 ? 1 : 2;
+    int known = 0, unknown = 0;
+    bool evidence = false;
     int at = 0;
     int next = 0; // where the packet after the one being decoded starts
     try {
         while (at + PacketSize <= count) {
             const quint8 *p = bytes + at;
             next = at + PacketSize;
+            ++(isKnownCode(p[0]) ? known : unknown);
             if (isKnownCode(p[0])) {
                 decodeKnown(view, p, count == PacketSize);
             } else if (dumpsLeft > 0) {
@@ -287,6 +299,7 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
                 view.addLogLine(Channel::B, chargeTimeText() + QStringLiteral(";  ") + dump);
             }
             const StepWatch::News news = ReceiveStep.take(p);
+            evidence = evidence || news.evidence;
             if (news.shift) {
                 next = at + news.shift;
                 view.showLinkStatus(stepRegainedText(chargeTimeText()));
@@ -304,6 +317,8 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
         ReceiveStep.reset();
         return count - (count - next) % PacketSize;
     }
+    if (ReceiveNoise.take(known, unknown, evidence, Clock::steadyMs()))
+        view.showNoise(noiseSuspectedText());
     return at;
 }
 

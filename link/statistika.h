@@ -42,6 +42,9 @@ QString logLegend();
 // Watches the step of received packets (see step.h).
 class StepWatch;
 extern StepWatch ReceiveStep;
+// Whether the line brings mostly noise; rearmed at each start.
+class NoiseWatch;
+extern NoiseWatch ReceiveNoise;
 
 // Puts every piece of link state back to its start value.
 void resetLinkState();
@@ -92,5 +95,7 @@ QStringList parameterLinesText(quint16 current, quint8 mode, int step, int sense
 // Status panel text when the step was moved to where the packets make
 // sense again.
 QString stepRegainedText(const QString &chargeTime);
+// What the line probably is when it brings mostly noise.
+QString noiseSuspectedText();
 // " 0xNN" for every byte: the dump of an unrecognised packet.
 QString packetDump(const quint8 *bytes, int count);

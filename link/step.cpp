@@ -70,6 +70,7 @@ StepWatch::News StepWatch::take(const quint8 *packet)
     }
     if (++run_ < Evidence)
         return news;
+    news.evidence = true;
     if (const int d = movedStep()) {
         const quint8 *run = recent_ + (size_ - Evidence) * PacketSize;
         for (int k = 0; k + 1 < Evidence; ++k) {
@@ -81,4 +82,25 @@ StepWatch::News StepWatch::take(const quint8 *packet)
         reset();
     }
     return news;
+}
+
+bool NoiseWatch::take(int known, int unknown, bool evidence, qint64 ms)
+{
+    const qint64 second = ms / 1000;
+    if (second != second_) {
+        // The second that ended; one without packets breaks the row.
+        const bool noisy = evidence_ && unknown_ > known_;
+        noisySeconds_ = noisy && second == second_ + 1 ? noisySeconds_ + 1 : 0;
+        second_ = second;
+        known_ = unknown_ = 0;
+        evidence_ = false;
+    }
+    known_ += known;
+    unknown_ += unknown;
+    evidence_ = evidence_ || evidence;
+    // The row is told as soon as the current second makes it long enough.
+    if (said_ || !evidence_ || unknown_ <= known_ || noisySeconds_ + 1 < Seconds)
+        return false;
+    said_ = true;
+    return true;
 }

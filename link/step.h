@@ -48,6 +48,9 @@ public:
         // out of step (all with known codes), to decode before it.
         int shift = 0;
         std::vector<Packet> replay;
+        // The packet ended a run of unknown codes no charger can send (as
+        // long as a move needs), whether or not the step moved.
+        bool evidence = false;
     };
 
     // Looks at one packet taken at the current step.
@@ -76,4 +79,28 @@ private:
     int size_ = 0; // packets in recent_
     int run_ = 0;  // packets with unknown codes in a row, the last one included
     int tail_ = 0; // packets still to come that may be a reply's last bytes
+};
+
+// Tells a line that brings mostly noise (a wrong baud rate, a broken line)
+// from a charger: Seconds seconds in a row in which most packets had
+// unknown codes and the step watch saw a run of them no charger can send.
+// A charger's stream never shows that run, so it is never taken for noise.
+class NoiseWatch
+{
+public:
+    static constexpr int Seconds = 3;
+
+    // Counts the packets of one read at `ms` (any clock in milliseconds that
+    // does not go back). True once, when the stream first turns out noise;
+    // after that only rearm() makes it speak again.
+    bool take(int known, int unknown, bool evidence, qint64 ms);
+    // A new start: noise is news again.
+    void rearm() { *this = NoiseWatch(); }
+
+private:
+    qint64 second_ = -1;
+    int known_ = 0, unknown_ = 0;
+    bool evidence_ = false;
+    int noisySeconds_ = 0; // whole seconds of noise in a row, before second_
+    bool said_ = false;
 };

@@ -1,12 +1,32 @@
 #include "platform/clock.h"
 
+#include <chrono>
+
 namespace {
 Clock::Source &source()
 {
     static Clock::Source s;
     return s;
 }
+std::function<qint64()> &steadySource()
+{
+    static std::function<qint64()> s;
+    return s;
+}
 } // namespace
+
+qint64 Clock::steadyMs()
+{
+    if (steadySource())
+        return steadySource()();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void Clock::setSteadySource(std::function<qint64()> source)
+{
+    steadySource() = std::move(source);
+}
 
 QDateTime Clock::now()
 {

@@ -19,4 +19,10 @@ double timeOfDay();
 // Replaces the source; an empty function restores the system clock.
 void setSource(Source source);
 
+// Milliseconds on a clock that never goes back, whatever the wall clock
+// does: for judging how a stream behaves over seconds.
+qint64 steadyMs();
+// Replaces it; an empty function restores the system's.
+void setSteadySource(std::function<qint64()> source);
+
 } // namespace Clock

@@ -197,6 +197,48 @@ private slots:
         QVERIFY(w.channelSummary(Channel::B).startsWith(QStringLiteral("Канал B: NiCd, заряд, ток 500 mA")));
     }
 
+    // A line that brings mostly noise at the line rate: the status bar and
+    // one notice say what it probably is, and the logs grow with the bytes
+    // (a dump line holds a read's bytes, and a read gets at most two).
+    void noiseAtTheLineRate()
+    {
+        Desktop desktop;
+        QVERIFY(desktop.serve());
+        resetLinkState();
+        // Written every 16 ms, as a USB adapter delivers: reads of some 60 bytes.
+        chargesim::Simulator sim({.link = {}, .fault = chargesim::Fault::Noise, .rate = 3840, .writeMs = 16});
+        sim.start();
+        TfmMain w;
+        desktop.attach(w);
+        w.ComPort1->setPort(QString::fromStdString(sim.slavePath()));
+        w.btnStart->click();
+        // (Noise also brings packets with the charger's codes, end reports
+        // among them, which have notices of their own.)
+        auto noiseNotices = [&] {
+            QStringList bodies;
+            for (const auto &n : desktop.notes.received)
+                if (n.title == QStringLiteral("Нераспознанные данные"))
+                    bodies << n.body;
+            return bodies;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!noiseNotices().isEmpty(), 15000);
+        QTest::qWait(1500);
+        w.btnStart->click();
+        sim.stop();
+        QCOMPARE(noiseNotices(), QStringList{noiseSuspectedText()});
+
+        const qint64 received = sim.pacedBytes();
+        QVERIFY(received > 3840 * 3);
+        for (LogMemo *memo : {w.Memo1, w.Memo2}) {
+            qint64 chars = 0;
+            for (const QString &line : memo->lines())
+                chars += line.size() + 1;
+            // Two lines a read, each of the time and five characters a byte.
+            QVERIFY2(chars <= 10 * received + 30 * memo->lineCount(),
+                     qPrintable(QStringLiteral("%1 characters for %2 bytes").arg(chars).arg(received)));
+        }
+    }
+
     // Stop and a pulled adapter end the watch; trouble is noticed, with a
     // warning's sound, and bad data at most once a minute.
     void stopAndTrouble()

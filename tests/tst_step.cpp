@@ -7,6 +7,7 @@
 #include "tests/support/packetoracle.h"
 #include "tests/support/recordingview.h"
 #include "link/statistika.h"
+#include "link/step.h"
 
 #include <QRandomGenerator>
 #include "tests/support/testlocale.h"
@@ -301,6 +302,62 @@ private slots:
         QCOMPARE(view.log(Channel::B), expectedLines(sent, 2) + expectedLines(sent, 2)
                                            + expectedLines(sent, 2) + expectedLines(sent, 2));
         QCOMPARE(view.status, QStringList());
+    }
+
+    // Noise is told after three whole seconds of it in a row, once until
+    // the watch is rearmed; a second without packets, or one in which most
+    // packets were the charger's, or unknown codes without a run no charger
+    // sends (a reply after its wait) break the row.
+    void noiseWatchJudgesSeconds()
+    {
+        NoiseWatch w;
+        QVERIFY(!w.take(0, 40, true, 10'000));
+        QVERIFY(!w.take(0, 40, true, 10'999));
+        QVERIFY(!w.take(1, 40, true, 11'000));
+        QVERIFY(w.take(0, 40, true, 12'500));   // the third second
+        QVERIFY(!w.take(0, 40, true, 13'000));  // said once
+        QVERIFY(!w.take(0, 40, true, 20'000));
+        w.rearm();
+        QVERIFY(!w.take(0, 40, true, 30'000));
+        QVERIFY(!w.take(0, 40, true, 31'000));
+        QVERIFY(!w.take(0, 40, true, 33'000));  // 32 had no packets
+        QVERIFY(!w.take(0, 40, true, 34'000));
+        QVERIFY(w.take(0, 40, true, 35'000));
+
+        NoiseWatch charger, replies;
+        for (qint64 ms = 0; ms < 10'000; ms += 250) {
+            QVERIFY(!charger.take(20, 19, true, ms)); // most packets known
+            QVERIFY(!replies.take(0, 3, false, ms));  // late replies: no evidence
+        }
+        NoiseWatch half;
+        for (qint64 ms = 0; ms < 10'000; ms += 500) {
+            QVERIFY(!half.take(10, 10, ms % 1000 == 0, ms)); // as many known as not
+        }
+    }
+
+    // Through the receiver: seconds of noise put the text in the status bar
+    // once; the charger's stream never does.
+    void noiseReachesTheStatusBarOnce()
+    {
+        qint64 now = 0;
+        Clock::setSteadySource([&now] { return now; });
+        RecordingView view;
+        QRandomGenerator rng(7);
+        for (; now < 5000; now += 100) {
+            QByteArray noise(40, Qt::Uninitialized);
+            for (char &b : noise)
+                b = char(0x80 | rng.bounded(0x80)); // codes no charger sends
+            receiveChunk(view, reinterpret_cast<const quint8 *>(noise.constData()), int(noise.size()));
+        }
+        QCOMPARE(view.status.count(noiseSuspectedText()), 1);
+
+        resetLinkState();
+        RecordingView quiet;
+        const QByteArray stream = bytesOf(samples(false));
+        for (int at = 0; at + 10 <= stream.size(); at += 10, now += 100)
+            receiveChunk(quiet, reinterpret_cast<const quint8 *>(stream.constData() + at), 10);
+        QCOMPARE(quiet.status, QStringList());
+        Clock::setSteadySource(nullptr);
     }
 };
 

@@ -58,6 +58,7 @@ public:
         status << QStringLiteral("ошибка в принимаемых данных - ") + chargeTime;
     }
     void showLinkStatus(const QString &text) override { status << text; }
+    void showNoise(const QString &text) override { status << text; }
     void HandleBlockReply(const quint8 *bytes, int count) override
     {
         replies << QByteArray(reinterpret_cast<const char *>(bytes), count);
