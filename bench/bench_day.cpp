@@ -12,6 +12,7 @@
 #include "platform/heap.h"
 #include "platform/localeformat.h"
 #include "platform/programfolder.h"
+#include "tests/support/resident.h"
 #include "tests/support/scripteddialogs.h"
 
 #include <QApplication>
@@ -35,17 +36,6 @@ QStringList channelLog(int lines, int offset)
     }
     log << QStringLiteral("END:  Конец заряда.");
     return log;
-}
-
-long residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
 }
 
 } // namespace
