@@ -216,6 +216,9 @@ QString TfmMain::statusPanelText(int panel) const
 void TfmMain::setStatusPanelText(int panel, const QString &text)
 {
     statusPanels_[panel]->setText(text);
+    // A narrow window cuts a long text (the noise advice, a file's name):
+    // the whole of it is a hover away.
+    statusPanels_[panel]->setToolTip(text);
 }
 
 LogMemo *TfmMain::memo(Channel ch) const

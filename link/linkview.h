@@ -42,7 +42,9 @@ public:
     // Any other news of the link for the same panel.
     virtual void showLinkStatus(const QString &text) = 0;
     // The line brings mostly noise (noiseSuspectedText()): said once a
-    // start, for the same panel and as a notice.
+    // start, for the same panel and as a notice. While the noise lasts the
+    // link gives the panel no other text (a regained step, a receive error),
+    // so this one stays.
     virtual void showNoise(const QString &text) = 0;
 
     // A complete parameter-block reply (15 or more bytes, a multiple of 5).

@@ -302,7 +302,8 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
             evidence = evidence || news.evidence;
             if (news.shift) {
                 next = at + news.shift;
-                view.showLinkStatus(stepRegainedText(chargeTimeText()));
+                if (!ReceiveNoise.noisy())
+                    view.showLinkStatus(stepRegainedText(chargeTimeText()));
                 for (const StepWatch::Packet &q : news.replay)
                     decodeKnown(view, q.data(), false);
             }
@@ -312,8 +313,9 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
         // Whatever a packet holds, it is reported in the status bar and never
         // in a dialog; the whole packets after it in this call are dropped,
         // and a packet begun at the end (in a step moved inside this call)
-        // stays held.
-        view.showReceiveError(chargeTimeText());
+        // stays held. In noise that has been named, the error is its doing.
+        if (!ReceiveNoise.noisy())
+            view.showReceiveError(chargeTimeText());
         ReceiveStep.reset();
         return count - (count - next) % PacketSize;
     }

@@ -96,6 +96,10 @@ public:
     bool take(int known, int unknown, bool evidence, qint64 ms);
     // A new start: noise is news again.
     void rearm() { *this = NoiseWatch(); }
+    // Told, and still going on (the last whole second, or this one so far,
+    // was noise): the link's other troubles are its doing, and their texts
+    // would only hide the one that explains them.
+    bool noisy() const { return said_ && (noisySeconds_ > 0 || (evidence_ && unknown_ > known_)); }
 
 private:
     qint64 second_ = -1;

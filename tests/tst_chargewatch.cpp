@@ -17,6 +17,8 @@
 #include "tests/support/testlocale.h"
 #include "tools/chargesim/chargesim.h"
 
+#include <QLabel>
+#include <QStatusBar>
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -222,6 +224,11 @@ private slots:
             return bodies;
         };
         QTRY_VERIFY_WITH_TIMEOUT(!noiseNotices().isEmpty(), 15000);
+        // The panel keeps the text while the noise lasts (the moves and
+        // errors it causes say nothing), whole in its tooltip.
+        QTest::qWait(500);
+        QCOMPARE(w.statusPanelText(1), noiseSuspectedText());
+        QCOMPARE(w.StatusBar1->findChild<QLabel *>(QStringLiteral("StatusPanel1"))->toolTip(), noiseSuspectedText());
         QTest::qWait(1500);
         w.btnStart->click();
         sim.stop();

@@ -336,20 +336,37 @@ private slots:
     }
 
     // Through the receiver: seconds of noise put the text in the status bar
-    // once; the charger's stream never does.
+    // once, and it stays there while the noise lasts (the moves and errors
+    // noise causes say nothing); once the line is clean the link's texts
+    // come again. The charger's stream never brings the text.
     void noiseReachesTheStatusBarOnce()
     {
         qint64 now = 0;
         Clock::setSteadySource([&now] { return now; });
         RecordingView view;
         QRandomGenerator rng(7);
-        for (; now < 5000; now += 100) {
-            QByteArray noise(40, Qt::Uninitialized);
-            for (char &b : noise)
-                b = char(0x80 | rng.bounded(0x80)); // codes no charger sends
-            receiveChunk(view, reinterpret_cast<const quint8 *>(noise.constData()), int(noise.size()));
+        const QByteArray sample = QByteArray::fromHex("0101900 0FA"), failing = QByteArray::fromHex("0500640000");
+        for (int k = 0; now < 8000; now += 100, ++k) {
+            // A broken line: the charger's packets (one in ten that cannot
+            // be decoded) among three times their bytes of random ones.
+            QByteArray line;
+            for (int p = 0; p < 3; ++p) {
+                for (int n = int(rng.bounded(31)); n > 0; --n)
+                    line += char(rng.bounded(256));
+                line += (k * 3 + p) % 10 == 9 ? failing : sample;
+            }
+            receiveChunk(view, reinterpret_cast<const quint8 *>(line.constData()), int(line.size()));
         }
         QCOMPARE(view.status.count(noiseSuspectedText()), 1);
+        QCOMPARE(view.status.last(), noiseSuspectedText());
+
+        resetReceiver(view); // a silence: the line is quiet, then clean
+        const QByteArray clean = bytesOf(samples(false)).left(200); // two seconds
+        for (int at = 0; at < clean.size(); at += 10, now += 100)
+            receiveChunk(view, reinterpret_cast<const quint8 *>(clean.constData() + at), 10);
+        const QByteArray bad = QByteArray::fromHex("0500640000");
+        receiveChunk(view, reinterpret_cast<const quint8 *>(bad.constData()), 5);
+        QCOMPARE(view.status.last(), QStringLiteral("ошибка в принимаемых данных - ") + chargeTimeText());
 
         resetLinkState();
         RecordingView quiet;
