@@ -17,14 +17,14 @@
 #include "tests/support/testlocale.h"
 #include "tools/chargesim/chargesim.h"
 
-#include <QLabel>
-#include <QStatusBar>
 #include <QAction>
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
