@@ -34,7 +34,8 @@ quint16 word(const quint8 *p)
 
 void dropHeldBytes(LinkView &view)
 {
-    if (RecvCount > 0)
+    // A pause in named noise leaves a piece of it held: its doing too.
+    if (RecvCount > 0 && !ReceiveNoise.noisy(Clock::steadyMs()))
         view.showReceiveError(chargeTimeText());
     forgetHeldBytes();
     ReadMode = false;
@@ -273,15 +274,21 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
     // Each dump line holds the whole call, so a line per unrecognised packet
     // grows with the square of the call: a few seconds of line noise (a
     // wrong baud rate, a broken line) would bury both logs and stall the
-    // window. A call whose packets hold at most two unrecognised ones is
-    // dumped once for each; one that holds more is dumped once, at its
-    // first. No call gets more than two lines.
+    // window. A call whose packets, as first framed, hold at most two
+    // unrecognised ones is dumped once for each; one that holds more is
+    // dumped once, at its first. No call gets more than two lines (a step
+    // moved inside the call may bring a second).
     int unrecognised = 0;
     for (int i = 0; i + PacketSize <= count; i += PacketSize)
         unrecognised += isKnownCode(bytes[i]) ? 0 : 1;
     int dumpsLeft = unrecognised > 2 ? 1 : 2;
     int known = 0, unknown = 0;
     bool evidence = false;
+    const qint64 now = Clock::steadyMs();
+    auto judgeLine = [&] {
+        if (ReceiveNoise.take(known, unknown, evidence, now))
+            view.showNoise(noiseSuspectedText());
+    };
     int at = 0;
     int next = 0; // where the packet after the one being decoded starts
     try {
@@ -302,8 +309,9 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
             evidence = evidence || news.evidence;
             if (news.shift) {
                 next = at + news.shift;
-                if (!ReceiveNoise.noisy())
+                if (!ReceiveNoise.noisy(now))
                     view.showLinkStatus(stepRegainedText(chargeTimeText()));
+                known += int(news.replay.size());
                 for (const StepWatch::Packet &q : news.replay)
                     decodeKnown(view, q.data(), false);
             }
@@ -313,14 +321,15 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
         // Whatever a packet holds, it is reported in the status bar and never
         // in a dialog; the whole packets after it in this call are dropped,
         // and a packet begun at the end (in a step moved inside this call)
-        // stays held. In noise that has been named, the error is its doing.
-        if (!ReceiveNoise.noisy())
+        // stays held. In noise that has been named, the error is its doing;
+        // the call still counts towards judging the line.
+        if (!ReceiveNoise.noisy(now))
             view.showReceiveError(chargeTimeText());
         ReceiveStep.reset();
+        judgeLine();
         return count - (count - next) % PacketSize;
     }
-    if (ReceiveNoise.take(known, unknown, evidence, Clock::steadyMs()))
-        view.showNoise(noiseSuspectedText());
+    judgeLine();
     return at;
 }
 

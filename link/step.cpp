@@ -90,17 +90,32 @@ bool NoiseWatch::take(int known, int unknown, bool evidence, qint64 ms)
     if (second != second_) {
         // The second that ended; one without packets breaks the row.
         const bool noisy = evidence_ && unknown_ > known_;
+        if (noisy && noisySeconds_ == 0)
+            rowStart_ = firstMs_;
         noisySeconds_ = noisy && second == second_ + 1 ? noisySeconds_ + 1 : 0;
         second_ = second;
+        firstMs_ = ms;
         known_ = unknown_ = 0;
         evidence_ = false;
     }
     known_ += known;
     unknown_ += unknown;
     evidence_ = evidence_ || evidence;
-    // The row is told as soon as the current second makes it long enough.
-    if (said_ || !evidence_ || unknown_ <= known_ || noisySeconds_ + 1 < Seconds)
+    // Told at the first read Seconds after the row began, if this second
+    // so far is noise too.
+    if (said_ || !evidence_ || unknown_ <= known_ || noisySeconds_ == 0 || ms - rowStart_ < Seconds * 1000)
         return false;
     said_ = true;
     return true;
+}
+
+bool NoiseWatch::noisy(qint64 ms) const
+{
+    if (!said_)
+        return false;
+    const bool current = evidence_ && unknown_ > known_; // second_ so far
+    const qint64 second = ms / 1000;
+    if (second == second_)
+        return current || noisySeconds_ > 0;
+    return second == second_ + 1 && current;
 }

@@ -82,27 +82,31 @@ private:
 };
 
 // Tells a line that brings mostly noise (a wrong baud rate, a broken line)
-// from a charger: Seconds seconds in a row in which most packets had
-// unknown codes and the step watch saw a run of them no charger can send.
-// A charger's stream never shows that run, so it is never taken for noise.
+// from a charger: Seconds seconds of noise, every clock second of them one
+// in which most packets had unknown codes and the step watch saw a run of
+// them no charger can send. A charger's stream never shows that run, so it
+// is never taken for noise.
 class NoiseWatch
 {
 public:
     static constexpr int Seconds = 3;
 
     // Counts the packets of one read at `ms` (any clock in milliseconds that
-    // does not go back). True once, when the stream first turns out noise;
-    // after that only rearm() makes it speak again.
+    // does not go back). True once, at the first read Seconds after the
+    // noise began; after that only rearm() makes it speak again.
     bool take(int known, int unknown, bool evidence, qint64 ms);
     // A new start: noise is news again.
     void rearm() { *this = NoiseWatch(); }
-    // Told, and still going on (the last whole second, or this one so far,
-    // was noise): the link's other troubles are its doing, and their texts
-    // would only hide the one that explains them.
-    bool noisy() const { return said_ && (noisySeconds_ > 0 || (evidence_ && unknown_ > known_)); }
+    // At `ms`, told and still going on (this second so far, or the whole
+    // one before it, was noise): the link's other troubles are its doing,
+    // and their texts would only hide the one that explains them. A second
+    // without noise, or without packets, ends it.
+    bool noisy(qint64 ms) const;
 
 private:
     qint64 second_ = -1;
+    qint64 firstMs_ = 0;  // the first read of second_
+    qint64 rowStart_ = 0; // the first read of the row of noisy seconds
     int known_ = 0, unknown_ = 0;
     bool evidence_ = false;
     int noisySeconds_ = 0; // whole seconds of noise in a row, before second_
