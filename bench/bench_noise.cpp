@@ -13,9 +13,9 @@
 //   build/bench/bench_noise [seconds, default 60] [--write-ms N] [--check]
 //
 // --check is the quick form CTest runs: it fails only on what does not
-// depend on the machine's speed or a sanitizer's memory: the noise named once,
-// the logs within ten characters a received byte (two dump lines a read at
-// most), and a backlog that never reached a second of the line.
+// depend on the machine's speed or a sanitizer's memory: the noise named
+// once, and the logs within ten characters a received byte (two dump lines
+// a read at most). The timings are for a person to read.
 
 #include "app/TfmMain.h"
 #include "app/widgets.h"
@@ -173,9 +173,8 @@ int main(int argc, char *argv[])
         }
     };
     require(w.noiseNamed == 1, "the noise was named once");
-    require(received > LineRate * seconds / 2, "the program took the line's bytes");
+    require(received > 0, "the program took the line's bytes");
     require(chars[0] <= 10 * received + 30LL * lines[0] && chars[1] <= 10 * received + 30LL * lines[1],
             "the logs hold at most ten characters a received byte");
-    require(maxBacklog < LineRate, "the backlog stayed under a second of the line");
     return failed ? 1 : 0;
 }
