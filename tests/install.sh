@@ -35,7 +35,9 @@ done
 # Each PNG is the size its folder says (width and height, big-endian, at
 # bytes 16 to 23 of the file).
 for size in 16 22 24 32 48 64 128 256; do
-  read -r -a b < <(od -An -tu1 -j16 -N8 "$prefix/share/icons/hicolor/${size}x${size}/apps/ostrel.png")
+  png=$prefix/share/icons/hicolor/${size}x${size}/apps/ostrel.png
+  [[ -f $png ]] || continue # said above
+  read -r -a b < <(od -An -tu1 -j16 -N8 "$png")
   w=$(( (b[2] << 8) | b[3] )) h=$(( (b[6] << 8) | b[7] ))
   [[ $w -eq $size && $h -eq $size ]] || { echo "the ${size}x${size} icon is ${w}x${h}"; status=1; }
 done
