@@ -6,6 +6,7 @@
 #include "platform/journalfile.h"
 #include "platform/messages.h"
 #include "platform/programfolder.h"
+#include "platform/programicon.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -56,6 +57,8 @@ int main(int argc, char *argv[])
     Application app(argc, argv);
     // No display name: Qt would append it to every window's title.
     installQtTranslations(app);
+    // Every window's icon, the boxes without a parent included.
+    QApplication::setWindowIcon(programIcon());
     translatePortTexts();
     TfmMain window;
     window.show();

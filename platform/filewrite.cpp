@@ -32,8 +32,8 @@ QString fileErrorAdvice(int error)
 {
     switch (error) {
     case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return QStringLiteral("Освободите место на диске или сохраните файл на другой диск.");
+    case EDQUOT: return QStringLiteral("Освободите место на диске или сохраните файл на другой диск.");
+    case EFBIG: return QStringLiteral("Сохраните файл на другой диск.");
     case EIO: return QStringLiteral("Проверьте, подключён ли диск или носитель, и попробуйте ещё раз; "
                                     "если ошибка повторится, сохраните файл на другой диск.");
     case EACCES:
