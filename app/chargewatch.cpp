@@ -95,7 +95,10 @@ void TfmMain::watchLine(Channel ch, const QString &line)
 
 void TfmMain::chargeEnded(Channel ch)
 {
-    const std::vector<ChargeSummary> charges = chargeSummaries(memo(ch)->lines());
+    // Only the charge that ended: the whole log at every end report would
+    // grow with the square of the log where end reports come often (noise
+    // on the line brings them by the second).
+    const std::vector<ChargeSummary> charges = chargeSummaries(memo(ch)->linesFromLast(beginsACharge));
     if (!charges.empty()) {
         const ChargeSummary &s = charges.back();
         const bool regular = s.regularEnd();

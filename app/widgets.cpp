@@ -151,6 +151,20 @@ QStringList LogMemo::lines() const
     return toPlainText().split(QLatin1Char('\n'));
 }
 
+QStringList LogMemo::linesFromLast(const std::function<bool(const QString &)> &first) const
+{
+    const_cast<LogMemo *>(this)->flush();
+    QStringList out;
+    if (holdsNoLine())
+        return out;
+    for (QTextBlock b = document()->lastBlock(); b.isValid(); b = b.previous()) {
+        out.prepend(b.text());
+        if (first(out.front()))
+            break;
+    }
+    return out;
+}
+
 QString LogMemo::text() const
 {
     const_cast<LogMemo *>(this)->flush();

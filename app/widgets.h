@@ -90,6 +90,10 @@ public:
     void addLine(const QString &line);
     int lineCount() const;
     QStringList lines() const;
+    // The lines from the last one `first` accepts to the end (every line
+    // if none does), read from the end: what a long log's last part costs,
+    // not the whole log.
+    QStringList linesFromLast(const std::function<bool(const QString &)> &first) const;
     QString text() const;
     // Writes the pending lines into the document.
     void flush();

@@ -75,6 +75,11 @@ bool ChargeSummary::regularEnd() const
     return endReport && endReport->contains(QStringLiteral("Конец заряда.")) && !endReport->contains(QStringLiteral("Ошибка"));
 }
 
+bool beginsACharge(const QString &line)
+{
+    return line == QStringLiteral("Старт.") || line == QStringLiteral("Разряд.");
+}
+
 std::vector<ChargeSummary> chargeSummaries(const QStringList &lines)
 {
     static const QRegularExpression current(QStringLiteral("^Ni(Mh|Сd) аккумулятор\\. Ток = (-?\\d+) mA\\.$"));
@@ -93,7 +98,7 @@ std::vector<ChargeSummary> chargeSummaries(const QStringList &lines)
         out.back().discharge = discharge;
     };
     for (const QString &line : lines) {
-        if (line == QStringLiteral("Старт.") || line == QStringLiteral("Разряд.")) {
+        if (beginsACharge(line)) {
             begin(line.startsWith(QStringLiteral("Разряд")));
             continue;
         }

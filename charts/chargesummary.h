@@ -36,6 +36,9 @@ struct ChargeSummary
 // Every charge (or discharge) in a log, in order. Lines before the first
 // block header count as a charge of their own when they hold samples.
 std::vector<ChargeSummary> chargeSummaries(const QStringList &lines);
+// The line that begins a charge's block ("Старт.") or a discharge's
+// ("Разряд."): the last charge of a log is summed up from its last such line.
+bool beginsACharge(const QString &line);
 
 // How a charge without an end report stopped, as the window knows it.
 enum class ChargeStop { Running, Stopped, LinkLost, Unknown };

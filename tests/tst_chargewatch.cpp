@@ -138,6 +138,20 @@ private slots:
                              sample(305, 1.3, 25)})
                 .front();
         QCOMPARE(qRound64(restarted.elapsed() * 86400), 900);
+
+        // An end report sums up its charge from the log's last block
+        // alone, read from the end (the lines still pending included): the
+        // same as from the whole log, the clock carried over midnight too.
+        LogMemo memo;
+        const qsizetype hotEnd = lines.indexOf(QStringLiteral("END:  Ошибка 2. Большая температура / большой рост температуры."));
+        memo.setLines(lines.mid(0, hotEnd));
+        memo.addLine(lines[hotEnd]);
+        const QStringList tail = memo.linesFromLast(beginsACharge);
+        QCOMPARE(tail.front(), QStringLiteral("Старт."));
+        QCOMPARE(tail.back(), lines[hotEnd]);
+        QCOMPARE(summaryLine(chargeSummaries(tail).back(), 50), summaryLine(hot, 50));
+        memo.setLines(lines.mid(0, 1) + lines.mid(5, 4)); // no block at all: every line
+        QCOMPARE(memo.linesFromLast(beginsACharge), memo.lines());
     }
 
     // A whole charge through the port: the lock from the first sample to
