@@ -12,6 +12,7 @@
 #include "link/statistika.h"
 #include "app/widgets.h"
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -27,9 +28,10 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QStringLiteral("Ostrel"));
-    // The window's own icon, for task bars that do not look it up by the
-    // desktop entry; the dialogs, its children, take it from here.
-    setWindowIcon(programIcon());
+    // The program's icon, for task bars that do not look it up by the
+    // desktop entry: set for the whole application, so this window, its
+    // dialogs and the boxes without a parent all carry it.
+    QApplication::setWindowIcon(programIcon());
     resize(638, 568);
     setMinimumSize(638, 500);
 

@@ -6,7 +6,6 @@
 #include "platform/journalfile.h"
 #include "platform/messages.h"
 #include "platform/programfolder.h"
-#include "platform/programicon.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -57,8 +56,6 @@ int main(int argc, char *argv[])
     Application app(argc, argv);
     // No display name: Qt would append it to every window's title.
     installQtTranslations(app);
-    // Every window's icon, the boxes without a parent included.
-    QApplication::setWindowIcon(programIcon());
     translatePortTexts();
     TfmMain window;
     window.show();

@@ -1,7 +1,5 @@
 #include "link/statistika.h"
 
-#include <chrono>
-
 #include "platform/clock.h"
 #include "link/step.h"
 #include "platform/localeformat.h"
@@ -295,15 +293,18 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
         while (at + PacketSize <= count) {
             const quint8 *p = bytes + at;
             next = at + PacketSize;
-            ++(isKnownCode(p[0]) ? known : unknown);
             if (isKnownCode(p[0])) {
+                ++known;
                 decodeKnown(view, p, count == PacketSize);
-            } else if (dumpsLeft > 0) {
-                --dumpsLeft;
-                if (dump.isEmpty())
-                    dump = packetDump(bytes, count);
-                view.addLogLine(Channel::A, chargeTimeText() + QStringLiteral(";  ") + dump);
-                view.addLogLine(Channel::B, chargeTimeText() + QStringLiteral(";  ") + dump);
+            } else {
+                ++unknown;
+                if (dumpsLeft > 0) {
+                    --dumpsLeft;
+                    if (dump.isEmpty())
+                        dump = packetDump(bytes, count);
+                    view.addLogLine(Channel::A, chargeTimeText() + QStringLiteral(";  ") + dump);
+                    view.addLogLine(Channel::B, chargeTimeText() + QStringLiteral(";  ") + dump);
+                }
             }
             const StepWatch::News news = ReceiveStep.take(p);
             evidence = evidence || news.evidence;

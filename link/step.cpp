@@ -89,7 +89,7 @@ bool NoiseWatch::take(int known, int unknown, bool evidence, qint64 ms)
     const qint64 second = ms / 1000;
     if (second != second_) {
         // The second that ended; one without packets breaks the row.
-        const bool noisy = evidence_ && unknown_ > known_;
+        const bool noisy = secondIsNoise();
         if (noisy && noisySeconds_ == 0)
             rowStart_ = firstMs_;
         noisySeconds_ = noisy && second == second_ + 1 ? noisySeconds_ + 1 : 0;
@@ -103,7 +103,7 @@ bool NoiseWatch::take(int known, int unknown, bool evidence, qint64 ms)
     evidence_ = evidence_ || evidence;
     // Told at the first read Seconds after the row began, if this second
     // so far is noise too.
-    if (said_ || !evidence_ || unknown_ <= known_ || noisySeconds_ == 0 || ms - rowStart_ < Seconds * 1000)
+    if (said_ || !secondIsNoise() || noisySeconds_ == 0 || ms - rowStart_ < Seconds * 1000)
         return false;
     said_ = true;
     return true;
@@ -113,9 +113,8 @@ bool NoiseWatch::noisy(qint64 ms) const
 {
     if (!said_)
         return false;
-    const bool current = evidence_ && unknown_ > known_; // second_ so far
     const qint64 second = ms / 1000;
     if (second == second_)
-        return current || noisySeconds_ > 0;
-    return second == second_ + 1 && current;
+        return secondIsNoise() || noisySeconds_ > 0;
+    return second == second_ + 1 && secondIsNoise();
 }

@@ -104,6 +104,9 @@ public:
     bool noisy(qint64 ms) const;
 
 private:
+    // second_ so far: most packets unknown, and a run no charger sends.
+    bool secondIsNoise() const { return evidence_ && unknown_ > known_; }
+
     qint64 second_ = -1;
     qint64 firstMs_ = 0;  // the first read of second_
     qint64 rowStart_ = 0; // the first read of the row of noisy seconds
