@@ -1,7 +1,8 @@
 #pragma once
 
-#include "link/frames.h"
+#include "link/exchange.h"
 #include "link/linkview.h"
+#include "link/statistika.h"
 #include "charts/chargesummary.h"
 #include "charts/chartlines.h"
 #include "charts/engine/series.h"
@@ -39,7 +40,6 @@ class TComLed;
 class TComPort;
 class TLabel;
 class TUpDown;
-struct ExchangeOutcome;
 struct CurveSetup;
 struct JournalContent;
 class JournalFile;
@@ -191,6 +191,11 @@ public:
     QAction *NDeleteAll = nullptr;
     QAction *NSaveAll = nullptr;
     QAction *N4 = nullptr;
+
+    // The link's receiving end and the parameter exchange: what the charger
+    // sent and was sent, the counters, the link log and the charge clock.
+    Receiver receiver{*this};
+    ParameterExchange exchange;
 
     TComPort *ComPort1 = nullptr;
     QTimer *Timer1 = nullptr;

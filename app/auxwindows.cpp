@@ -3,7 +3,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/localeformat.h"
-#include "link/statistika.h"
+#include "link/chargeclock.h"
 #include "app/widgets.h"
 
 #include <QFile>
@@ -14,7 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TfTimeSet::TfTimeSet(QWidget *parent, QLabel *startLabel) : QDialog(parent), startLabel_(startLabel)
+TfTimeSet::TfTimeSet(QWidget *parent, ChargeClock &clock, QLabel *startLabel)
+    : QDialog(parent), clock_(clock), startLabel_(startLabel)
 {
     setObjectName(QStringLiteral("fTimeSet"));
     // A blank: the window system shows the program's name in place of an
@@ -112,8 +113,8 @@ void TfTimeSet::Button1Click()
                                     Dialogs::Icon::None);
         return;
     }
-    StartTime = Clock::timeOfDay() - t.msecsSinceStartOfDay() / 86400000.0;
-    startLabel_->setText(Fmt::longTime(StartTime));
+    clock_.start(Clock::timeOfDay() - t.msecsSinceStartOfDay() / 86400000.0);
+    startLabel_->setText(Fmt::longTime(clock_.StartTime));
     accept();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class ChargeClock;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -16,7 +17,8 @@ class TfTimeSet : public QDialog
     Q_OBJECT
 
 public:
-    TfTimeSet(QWidget *parent, QLabel *startLabel);
+    // The clock starts from the time asked for; `startLabel` shows when.
+    TfTimeSet(QWidget *parent, ChargeClock &clock, QLabel *startLabel);
 
     QLabel *Label1;
     QLineEdit *Edit1, *Edit2, *Edit3;
@@ -29,6 +31,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    ChargeClock &clock_;
     QLabel *startLabel_;
     bool checking_ = false;
 };

@@ -66,9 +66,8 @@ void TfmMain::describeLed()
 void TfmMain::noteMissingService(const QString &what, const QString &reason)
 {
     // Said once, where the link's own troubles go; the program goes on.
-    if (LogEnabled)
-        LogText += QStringLiteral("  \r\n") + Fmt::wallClockStamp(QTime::currentTime()) + QLatin1Char(' ') + what
-                   + QStringLiteral(": ") + reason;
+    receiver.log(QStringLiteral("  \r\n") + Fmt::wallClockStamp(QTime::currentTime()) + QLatin1Char(' ') + what
+                 + QStringLiteral(": ") + reason);
 }
 
 void TfmMain::notice(const QString &title, const QString &body, bool trouble)

@@ -6,8 +6,6 @@
 #include "serial/CPort.h"
 #include "platform/errorreport.h"
 #include "link/exchange.h"
-#include "link/frames.h"
-#include "link/statistika.h"
 #include "app/widgets.h"
 
 #include <QCheckBox>
@@ -41,18 +39,16 @@ void TfmMain::SendBlock()
 {
     if (!ComPort1->Connected())
         btnStart->click();
-    const int written = ComPort1->Write(TxBlock, FrameSize);
-    addToCounter(SentTotal, written);
-    lbSend->setText(QStringLiteral("Посл. ") + QString::number(SentTotal));
-    if (LogEnabled)
-        LogText += sendLogEntry(TxBlock, FrameSize);
+    const int written = ComPort1->Write(exchange.TxBlock, FrameSize);
+    lbSend->setText(QStringLiteral("Посл. ") + QString::number(receiver.countSent(written)));
+    receiver.log(sendLogEntry(exchange.TxBlock, FrameSize));
 }
 
 ParameterBlock TfmMain::parametersFromFields() const
 {
     const int r = UpDResistr->Position();
-    auto fast = [&](const TUpDown *f) { return quint16(chargerUnits(f->Position(), r, AdcStep, 16)); };
-    auto trickle = [&](const TUpDown *f) { return quint8(chargerUnits(f->Position(), r, AdcStep, 8)); };
+    auto fast = [&](const TUpDown *f) { return quint16(chargerUnits(f->Position(), r, receiver.AdcStep, 16)); };
+    auto trickle = [&](const TUpDown *f) { return quint8(chargerUnits(f->Position(), r, receiver.AdcStep, 8)); };
     ParameterBlock b;
     b.mhFast = fast(UpDMhFast);
     b.mhTrickle = trickle(UpD_tricle_Mh);
@@ -69,26 +65,26 @@ ParameterBlock TfmMain::parametersFromFields() const
 
 void TfmMain::WriteParameters()
 {
-    showOutcome(ParameterExchange::writeRequested(parametersFromFields()));
+    showOutcome(exchange.writeRequested(parametersFromFields()));
     SendBlock();
 }
 
 void TfmMain::RequestParameters()
 {
-    showOutcome(ParameterExchange::readRequested());
+    showOutcome(exchange.readRequested());
     SendBlock();
 }
 
 void TfmMain::RequestTemperatures()
 {
-    buildCommand(CmdTemperatures);
+    exchange.buildCommand(CmdTemperatures);
     SendBlock();
     setStatus(QString(), false);
 }
 
 void TfmMain::ResetDevice()
 {
-    buildCommand(CmdReset);
+    exchange.buildCommand(CmdReset);
     SendBlock();
     setStatus(QStringLiteral("Сброс мк."), false);
 }
@@ -103,10 +99,10 @@ void TfmMain::BtnSendSaveClick()
         // Nothing was sent, or the port refused it: no reply will come, so
         // the button must not wait for one.
         BtnSendSave->setEnabled(true);
-        WritePending = false;
+        exchange.writeFailed();
         throw;
     }
-    ReadMode = true;
+    receiver.ReadMode = true;
     Timer2->start();
 }
 
@@ -117,7 +113,7 @@ void TfmMain::BtnReadUartStrClick()
     CheckBoxCurrentT->setChecked(false);
     Timer3->stop();
     RequestParameters();
-    ReadMode = true;
+    receiver.ReadMode = true;
     Timer2->start();
 }
 
@@ -140,7 +136,7 @@ void TfmMain::HandleBlockReply(const quint8 *bytes, int)
     Timer2->stop();
     LabStatus->clear();
     BtnSendSave->setEnabled(true);
-    const ExchangeOutcome outcome = ParameterExchange::reply(bytes);
+    const ExchangeOutcome outcome = exchange.reply(bytes);
     if (outcome.block)
         ApplyParameterBlock(*outcome.block);
     showOutcome(outcome);
@@ -150,7 +146,7 @@ void TfmMain::ApplyParameterBlock(const ParameterBlock &b)
 {
     const int r = UpDResistr->Position();
     auto current = [&](TUpDown *f, int units, int bits) {
-        const ReadBackCurrent c = readBack(units, bits, r, AdcStep, f->minimum(), f->maximum());
+        const ReadBackCurrent c = readBack(units, bits, r, receiver.AdcStep, f->minimum(), f->maximum());
         f->setPositionFromDevice(c.milliamps, c.sameSetting);
     };
     current(UpDMhFast, b.mhFast, 16);

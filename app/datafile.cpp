@@ -60,8 +60,8 @@ void TfmMain::NSaveAllClick()
         return;
     }
     writeFile(path, bytes);
-    if (LogEnabled)
-        writeFile(QFileInfo(path).dir().filePath(QStringLiteral("Log.txt")), linkLogFile(LogText));
+    if (receiver.LogEnabled)
+        writeFile(QFileInfo(path).dir().filePath(QStringLiteral("Log.txt")), linkLogFile(receiver.LogText));
     Memo1->setModified(false);
     Memo2->setModified(false);
     saveFailed_ = false;
@@ -163,7 +163,7 @@ void TfmMain::NDeleteAllClick()
         lbRecv->setText(QStringLiteral("Принято"));
         lbSend->setText(QStringLiteral("Послано"));
         Label25->setText(QStringLiteral("Время вкл."));
-        StartTime = Clock::timeOfDay();
+        receiver.clock.restart(Clock::timeOfDay());
     } catch (const std::exception &) {
         Dialogs::instance().message(this, QStringLiteral("Error"), Dialogs::Icon::None);
     }

@@ -76,8 +76,8 @@ void TfmMain::startJournal(const QString &folder)
         journal_.reset();
         return;
     }
-    linkLogJournaled_ = LogText.size();
-    journaledStart_ = {StartTime, TimeOffset, Label25->text()};
+    linkLogJournaled_ = receiver.LogText.size();
+    journaledStart_ = {receiver.clock.StartTime, receiver.clock.TimeOffset, Label25->text()};
     journalTimer->start();
 }
 
@@ -102,14 +102,13 @@ void TfmMain::restoreJournal(const JournalContent &c)
     if (!c.openedFile.isEmpty())
         setStatusPanelText(0, QStringLiteral("   ") + QFileInfo(c.openedFile).fileName());
     if (!c.linkLog.isEmpty())
-        LogText = logLegend() + c.linkLog;
+        receiver.LogText = logLegend() + c.linkLog;
     if (c.hasChargeStart) {
-        StartTime = c.startTime;
-        TimeOffset = c.timeOffset;
+        // The charge was running when the label showed its start: the next
+        // Start carries it on, its clock counting from the start it had.
+        receiver.clock.restore(c.startTime, c.timeOffset, c.startShown != NotStarted);
         Label25->setText(c.startShown);
-        // The charge was running: the next Start carries it on, its clock
-        // counting from the start it had.
-        resumeCharge_ = c.startShown != NotStarted;
+        resumeCharge_ = receiver.clock.started();
     }
 }
 
@@ -128,13 +127,14 @@ void TfmMain::journalTimerTimer()
     if (!journal_)
         return;
     // The link log only grows between resets; what it gained goes in whole.
-    if (LogText.size() < linkLogJournaled_)
-        linkLogJournaled_ = LogText.size();
-    if (LogText.size() > linkLogJournaled_) {
-        journal_->append(JournalRecord::linkLog(LogText.mid(linkLogJournaled_)));
-        linkLogJournaled_ = LogText.size();
+    const QString &linkLog = receiver.LogText;
+    if (linkLog.size() < linkLogJournaled_)
+        linkLogJournaled_ = linkLog.size();
+    if (linkLog.size() > linkLogJournaled_) {
+        journal_->append(JournalRecord::linkLog(linkLog.mid(linkLogJournaled_)));
+        linkLogJournaled_ = linkLog.size();
     }
-    const JournaledStart now{StartTime, TimeOffset, Label25->text()};
+    const JournaledStart now{receiver.clock.StartTime, receiver.clock.TimeOffset, Label25->text()};
     if (!(now == journaledStart_)) {
         journal_->append(JournalRecord::chargeStart(now.startTime, now.timeOffset, now.shown));
         journaledStart_ = now;
@@ -177,7 +177,7 @@ void TfmMain::restartJournal(const QByteArray &first)
     if (!journal_)
         return;
     journal_->restart(JournalRecord::header(Clock::now(), Fmt::decimalSeparator().at(0)) + first);
-    linkLogJournaled_ = LogText.size();
+    linkLogJournaled_ = receiver.LogText.size();
     journaledStart_ = {};
 }
 

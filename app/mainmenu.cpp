@@ -209,7 +209,7 @@ void TfmMain::LbTimeADblClick()
 {
     const double now = Clock::timeOfDay();
     Label25->setText(Fmt::longTime(now));
-    StartTime = now;
+    receiver.clock.start(now);
 }
 
 void TfmMain::N11Click()
@@ -231,7 +231,7 @@ void TfmMain::N14Click()
 
 void TfmMain::NSetTimeClick()
 {
-    TfTimeSet dialog(this, Label25);
+    TfTimeSet dialog(this, receiver.clock, Label25);
     dialog.exec();
 }
 

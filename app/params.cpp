@@ -245,7 +245,7 @@ void TfmMain::connectParameterHandlers()
 
 void TfmMain::EdTokRChange()
 {
-    if (AdcStep == 0) // no conversion before start-up has set the step
+    if (receiver.AdcStep == 0) // no conversion before start-up has set the step
         return;
     bool ok = false;
     const double r = Fmt::toDouble(EdTokR->text(), &ok);
@@ -254,18 +254,18 @@ void TfmMain::EdTokRChange()
             QStringLiteral("'%1' is not a valid floating point value").arg(EdTokR->text()).toStdString());
     Label8->setText(senseResistorText(r));
     const int mhR = UpDResistr->Position();
-    showCheck(Label17, checkCurrent(UpDMhFast->Position(), mhR, AdcStep, 16));
-    showCheck(LabelTrickleMh, checkCurrent(UpD_tricle_Mh->Position(), mhR, AdcStep, 8));
+    showCheck(Label17, checkCurrent(UpDMhFast->Position(), mhR, receiver.AdcStep, 16));
+    showCheck(LabelTrickleMh, checkCurrent(UpD_tricle_Mh->Position(), mhR, receiver.AdcStep, 8));
     const int cdR = integerOf(EdTokR);
-    showCheck(Label18, checkCurrent(UpDCdFast->Position(), cdR, AdcStep, 16));
-    showCheck(LabelTrickleCd, checkCurrent(UpD_tricle_Cd->Position(), cdR, AdcStep, 8));
+    showCheck(Label18, checkCurrent(UpDCdFast->Position(), cdR, receiver.AdcStep, 16));
+    showCheck(LabelTrickleCd, checkCurrent(UpD_tricle_Cd->Position(), cdR, receiver.AdcStep, 8));
 }
 
 void TfmMain::EditStepAdcChange()
 {
-    AdcStep = quint16(UpDStepADC->Position());
+    receiver.AdcStep = quint16(UpDStepADC->Position());
     EdTokRChange();
-    Label34->setText(adcStepText(AdcStep));
+    Label34->setText(adcStepText(receiver.AdcStep));
 }
 
 void TfmMain::EdRdechargeChange()

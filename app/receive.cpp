@@ -12,7 +12,6 @@
 #include "platform/dialogs.h"
 #include "platform/localeformat.h"
 #include "link/statistika.h"
-#include "link/step.h"
 #include "app/widgets.h"
 
 #include <QCheckBox>
@@ -29,23 +28,13 @@
 void TfmMain::ComPort1RxChar(QObject *, int Count)
 {
     TimerResetReceiver->stop();
-    // More than one buffer's worth may be waiting: take it in chunks that
-    // keep packets whole, in arrival order.
-    for (int waiting = Count; waiting > 0;) {
-        quint8 chunk[RecvChunkSize];
-        const int want = nextChunkSize(waiting);
-        const int got = ComPort1->Read(chunk, want);
-        if (got <= 0)
-            break;
-        receiveChunk(*this, chunk, got);
-        waiting -= got;
-    }
+    receiver.receive(Count, [this](quint8 *buffer, int most) { return ComPort1->Read(buffer, most); });
     TimerResetReceiver->start(1000);
 }
 
 void TfmMain::TimerResetReceiverTimer()
 {
-    resetReceiver(*this);
+    receiver.resetReceiver();
 }
 
 void TfmMain::SpeedButton1Click()
@@ -57,13 +46,13 @@ void TfmMain::lbRecvDblClick()
 {
     receivedDirty_ = false; // a count on its way is no longer true
     lbRecv->setText(QStringLiteral("Принято"));
-    RecvTotal = 0;
+    receiver.RecvTotal = 0;
 }
 
 void TfmMain::lbSendDblClick()
 {
     lbSend->setText(QStringLiteral("Послано"));
-    SentTotal = 0;
+    receiver.SentTotal = 0;
 }
 
 void TfmMain::btnStartClick()
@@ -80,10 +69,10 @@ void TfmMain::btnStartClick()
             if (!resumeCharge_) {
                 const double now = Clock::timeOfDay();
                 Label25->setText(Fmt::longTime(now));
-                StartTime = now;
+                receiver.clock.start(now);
             }
             btnStart->setText(QStringLiteral("Stop"));
-            ReceiveNoise.rearm();
+            receiver.rearmNoiseWatch();
             ComPort1->Open();
             resumeCharge_ = false;
         } else {
@@ -92,6 +81,7 @@ void TfmMain::btnStartClick()
             // After the close: it still hands on what had arrived.
             chargeInterrupted(ChargeStop::Stopped);
             Timer1->stop();
+            receiver.clock.stop();
             Label25->setText(QStringLiteral("Время вкл."));
             LbCurrentTime->setText(QStringLiteral("Время"));
             LbTimeA->setText(QStringLiteral("-----------"));
@@ -146,7 +136,7 @@ void TfmMain::deviceLost()
 {
     btnStart->setText(QStringLiteral("Старт"));
     Timer1->stop();
-    forgetHeldBytes();
+    receiver.forgetHeldBytes();
     setStatusPanelText(1, QStringLiteral("связь потеряна - ") + Fmt::longTime(Clock::timeOfDay()));
     reconnectTimer->start();
     linkLostNotice();
@@ -170,19 +160,8 @@ void TfmMain::reconnectTimerTimer()
 
 void TfmMain::Timer1Timer()
 {
-    const double now = Clock::timeOfDay();
-    // Just past midnight the time of day starts again from 0; carry the
-    // charge time shown so far so the clock keeps growing.
-    if (now < 2.0 / 86400) {
-        StartTime = now;
-        double shown = 0;
-        if (!Fmt::parseChargeTime(LbTimeA->text(), &shown))
-            throw std::runtime_error(
-                QStringLiteral("'%1' is not a valid time").arg(LbTimeA->text()).toStdString());
-        TimeOffset = shown;
-    }
-    LbCurrentTime->setText(Fmt::longTime(now));
-    LbTimeA->setText(chargeTimeText());
+    LbCurrentTime->setText(Fmt::longTime(Clock::timeOfDay()));
+    LbTimeA->setText(receiver.clock.tick());
 }
 
 void TfmMain::addLogLine(Channel ch, const QString &line)

@@ -111,7 +111,7 @@ void TfmMain::LoadSettings()
     }
     for (const auto &[key, value] : storedColours())
         *value = ini.readInteger(Chart, key, *value);
-    LogEnabled = ini.readBool(Port, QStringLiteral("Log"), false);
+    receiver.LogEnabled = ini.readBool(Port, QStringLiteral("Log"), false);
 
     seriesColoursFromLabels();
 
@@ -122,7 +122,7 @@ void TfmMain::LoadSettings()
         Chart1->setView3D(false);
     }
     runGuarded([&] { ComPort1->LoadSettings(stIniFile, path); });
-    AdcStep = quint16(UpDStepADC->value());
+    receiver.AdcStep = quint16(UpDStepADC->value());
 }
 
 void TfmMain::applyGradient(bool on)

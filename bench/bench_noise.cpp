@@ -111,7 +111,7 @@ int main(int argc, char *argv[])
     QObject::connect(&backlog, &QTimer::timeout, [&] {
         // Due on the line by now, less what the program took.
         const long long due = sim.pacedBytes() + sim.pacedBacklog();
-        maxBacklog = std::max(maxBacklog, due - RecvTotal);
+        maxBacklog = std::max(maxBacklog, due - w.receiver.RecvTotal);
     });
     backlog.start(100);
 
@@ -147,7 +147,7 @@ int main(int argc, char *argv[])
             chars[ch] += line.size() + 1;
         lines[ch] = memo->lineCount();
     }
-    const long long received = RecvTotal;
+    const long long received = w.receiver.RecvTotal;
     dialogs.answers << QMessageBox::No; // closing: the noise is not worth saving
     const double textMb = (chars[0] + chars[1]) * 2 / 1048576.0; // UTF-16
     const double longest = answers.empty() ? 0 : *std::max_element(answers.begin(), answers.end());

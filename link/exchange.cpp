@@ -1,6 +1,31 @@
 #include "link/exchange.h"
 
 #include <algorithm>
+#include <cstring>
+
+void ParameterExchange::ClearTxBlock()
+{
+    std::fill(std::begin(TxBlock), std::end(TxBlock), 0);
+}
+
+void ParameterExchange::buildCommand(Command command, const ParameterBlock *block)
+{
+    ClearTxBlock();
+    TxBlock[0] = FrameStart;
+    TxBlock[1] = command;
+    if (block) {
+        const auto bytes = encodeBlock(*block);
+        std::memcpy(TxBlock + 2, bytes.data(), BlockSize);
+    }
+    TxBlock[14] = FrameEnd;
+}
+
+bool ParameterExchange::replyIsGood(const quint8 *reply, bool checkEcho) const
+{
+    if (checkEcho && std::memcmp(reply, TxBlock + 2, BlockSize) != 0)
+        return false;
+    return blockChecksum(reply) == quint16(reply[12] | reply[13] << 8);
+}
 
 ExchangeOutcome ParameterExchange::writeRequested(const ParameterBlock &block)
 {

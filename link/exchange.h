@@ -1,6 +1,6 @@
 #pragma once
 
-// The parameter exchange with the charger as plain state: what the user
+// The parameter exchange with the charger: the outgoing frame, what the user
 // asked for, what came back, and what the settings page then shows.
 
 #include "link/frames.h"
@@ -17,17 +17,31 @@ struct ExchangeOutcome
     std::optional<ParameterBlock> block;
 };
 
-// Each step acts on the link's WritePending.
 class ParameterExchange
 {
 public:
+    // The outgoing frame; the first FrameSize bytes are sent. After a write
+    // it keeps the written block, against which the echo is checked.
+    quint8 TxBlock[17] = {};
+    // The awaited reply confirms a write.
+    bool WritePending = false;
+
+    void ClearTxBlock();
+    // Fills TxBlock with a command (and, for the write, the block).
+    void buildCommand(Command command, const ParameterBlock *block = nullptr);
+    // Judges a 15-byte block reply: the checksum, and for a write the echo
+    // of the block last sent.
+    bool replyIsGood(const quint8 *reply, bool checkEcho) const;
+
     // A write of `block` goes out: its frame is built and the echo awaited.
-    static ExchangeOutcome writeRequested(const ParameterBlock &block);
+    ExchangeOutcome writeRequested(const ParameterBlock &block);
     // A read goes out. Its reply is a read, whatever became of an earlier
     // write: checking it as that write's echo would call a good block bad.
-    static ExchangeOutcome readRequested();
+    ExchangeOutcome readRequested();
+    // The write could not be sent: no echo will come.
+    void writeFailed() { WritePending = false; }
     // The 15 (or more) bytes of a reply.
-    static ExchangeOutcome reply(const quint8 *bytes);
+    ExchangeOutcome reply(const quint8 *bytes);
     // Nothing came back in time.
     static ExchangeOutcome timedOut();
 };

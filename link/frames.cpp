@@ -7,9 +7,6 @@
 #include <algorithm>
 #include <cstring>
 
-quint8 TxBlock[17] = {};
-bool WritePending = false;
-
 qint32 toDeviceUnits(int milliamps, int senseR, quint16 step)
 {
     return qint32(qint64(milliamps) * senseR / step);
@@ -55,30 +52,6 @@ quint16 blockChecksum(const quint8 *bytes)
     for (int i = 0; i < BlockSize; ++i)
         sum = quint16(sum + bytes[i]);
     return sum;
-}
-
-void ClearTxBlock()
-{
-    std::fill(std::begin(TxBlock), std::end(TxBlock), 0);
-}
-
-void buildCommand(Command command, const ParameterBlock *block)
-{
-    ClearTxBlock();
-    TxBlock[0] = FrameStart;
-    TxBlock[1] = command;
-    if (block) {
-        const auto bytes = encodeBlock(*block);
-        std::memcpy(TxBlock + 2, bytes.data(), BlockSize);
-    }
-    TxBlock[14] = FrameEnd;
-}
-
-bool replyIsGood(const quint8 *reply, bool checkEcho)
-{
-    if (checkEcho && std::memcmp(reply, TxBlock + 2, BlockSize) != 0)
-        return false;
-    return blockChecksum(reply) == quint16(reply[12] | reply[13] << 8);
 }
 
 QString sendLogEntry(const quint8 *frame, int count)

@@ -32,12 +32,6 @@ constexpr int BlockSize = 12;
 constexpr quint8 FrameStart = 0x17, FrameEnd = 0x71;
 enum Command : quint8 { CmdReset = 0x01, CmdWrite = 0x10, CmdRead = 0x20, CmdTemperatures = 0x31 };
 
-// The outgoing frame; the first 15 bytes are sent. After a write it keeps
-// the written block, against which the echo is checked.
-extern quint8 TxBlock[17];
-// The awaited reply confirms a write.
-extern bool WritePending;
-
 // The charge parameters in the charger's units, in block order.
 struct ParameterBlock
 {
@@ -54,14 +48,6 @@ std::array<quint8, BlockSize> encodeBlock(const ParameterBlock &block);
 ParameterBlock decodeBlock(const quint8 *bytes);
 // Sum of the 12 block bytes, modulo 65536.
 quint16 blockChecksum(const quint8 *bytes);
-
-void ClearTxBlock();
-// Fills TxBlock with a command (and, for the write, the block).
-void buildCommand(Command command, const ParameterBlock *block = nullptr);
-
-// Judges a 15-byte block reply: the checksum, and for a write the echo of
-// the block last sent.
-bool replyIsGood(const quint8 *reply, bool checkEcho);
 
 // The link log's entry for a sent frame.
 QString sendLogEntry(const quint8 *frame, int count);

@@ -1,25 +1,11 @@
 #include "link/statistika.h"
 
 #include "platform/clock.h"
-#include "link/step.h"
 #include "platform/localeformat.h"
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
-
-quint8 RecvBuffer[RecvBufferSize] = {};
-qint32 RecvCount = 0;
-qint32 RecvTotal = 0;
-qint32 SentTotal = 0;
-bool ReadMode = false;
-bool LogEnabled = false;
-QString LogText = logLegend();
-quint16 AdcStep = 0;
-double StartTime = 0;
-double TimeOffset = 0;
-StepWatch ReceiveStep;
-NoiseWatch ReceiveNoise;
 
 namespace {
 
@@ -30,17 +16,19 @@ quint16 word(const quint8 *p)
     return quint16(p[0] << 8 | p[1]);
 }
 
-void dropHeldBytes(LinkView &view)
+} // namespace
+
+void Receiver::dropHeldBytes()
 {
     // A pause in named noise leaves a piece of it held: its doing too.
     if (RecvCount > 0 && !ReceiveNoise.noisy(Clock::steadyMs()))
-        view.showReceiveError(chargeTimeText());
+        view_.showReceiveError(clock.chargeTimeText());
     forgetHeldBytes();
     ReadMode = false;
 }
 
 // " DataReceive N5-" and the bytes handed on, a colon before each packet.
-void logHandOn(QString &entry, int count)
+void Receiver::logHandOn(QString &entry, int count) const
 {
     entry += QStringLiteral(" DataReceive N5-") + QString::number(count) + QLatin1Char(' ');
     for (int i = 0; i < count; ++i) {
@@ -55,7 +43,7 @@ void logHandOn(QString &entry, int count)
 // one is awaited and complete, else to the decoder. What decoding leaves (a
 // packet begun in a moved step) and the bytes after `whole` stay held, in
 // order.
-void handOn(LinkView &view, int whole, QString *entry)
+void Receiver::handOn(int whole, QString *entry)
 {
     if (entry)
         logHandOn(*entry, whole);
@@ -68,15 +56,13 @@ void handOn(LinkView &view, int whole, QString *entry)
         std::memcpy(reply, RecvBuffer, size_t(whole));
         RecvCount -= whole;
         std::memmove(RecvBuffer, RecvBuffer + whole, size_t(RecvCount));
-        view.HandleBlockReply(reply, whole);
+        view_.HandleBlockReply(reply, whole);
         return;
     }
-    const int taken = DecodePackets(view, RecvBuffer, whole);
+    const int taken = DecodePackets(RecvBuffer, whole);
     RecvCount -= taken;
     std::memmove(RecvBuffer, RecvBuffer + taken, size_t(RecvCount));
 }
-
-} // namespace
 
 void addToCounter(qint32 &counter, int n)
 {
@@ -88,16 +74,6 @@ void appendHex(QString &out, quint8 b)
     static const char digits[] = "0123456789ABCDEF";
     out += QLatin1Char(digits[b >> 4]);
     out += QLatin1Char(digits[b & 15]);
-}
-
-double chargeTime()
-{
-    return Clock::timeOfDay() - StartTime + TimeOffset;
-}
-
-QString chargeTimeText()
-{
-    return Fmt::chargeTime(chargeTime());
 }
 
 QString logLegend()
@@ -116,18 +92,7 @@ QString logLegend()
                           "30-send_Temperature A B\r\n");
 }
 
-void resetLinkState()
-{
-    std::fill(std::begin(RecvBuffer), std::end(RecvBuffer), 0);
-    RecvCount = RecvTotal = SentTotal = 0;
-    ReadMode = LogEnabled = false;
-    LogText = logLegend();
-    StartTime = TimeOffset = 0;
-    ReceiveStep.reset();
-    ReceiveNoise.rearm();
-}
-
-int nextChunkSize(int waiting)
+int nextChunkSize(int held, int waiting)
 {
     auto fit = [waiting](int held) {
         int n = std::min({waiting, RecvChunkSize, RecvBufferSize - held});
@@ -135,20 +100,46 @@ int nextChunkSize(int waiting)
             n -= (held + n) % PacketSize; // may leave 0: the packet begun cannot be completed
         return n;
     };
-    const int n = fit(RecvCount);
+    const int n = fit(held);
     // receiveChunk then hands on the whole packets held before it takes the
     // read, keeping only the packet begun.
-    return n > 0 ? n : fit(RecvCount % PacketSize);
+    return n > 0 ? n : fit(held % PacketSize);
 }
 
-void receiveChunk(LinkView &view, const quint8 *chunk, int count)
+int Receiver::receive(int waiting, const Read &read)
+{
+    int taken = 0;
+    while (waiting > 0) {
+        quint8 chunk[RecvChunkSize];
+        const int got = read(chunk, nextChunkSize(waiting));
+        if (got <= 0)
+            break;
+        receiveChunk(chunk, got);
+        waiting -= got;
+        taken += got;
+    }
+    return taken;
+}
+
+void Receiver::receive(const quint8 *bytes, int count)
+{
+    int done = 0;
+    receive(count, [&](quint8 *buffer, int most) {
+        const int n = std::min(most, count - done);
+        std::memcpy(buffer, bytes + done, size_t(n));
+        done += n;
+        return n;
+    });
+}
+
+void Receiver::receiveChunk(const quint8 *chunk, int count)
 {
     if (count <= 0)
         return;
     count = std::min(count, RecvBufferSize);
 
     addToCounter(RecvTotal, count);
-    view.showReceivedTotal(RecvTotal);
+    view_.showReceivedTotal(RecvTotal);
 
     QString entry;
     if (LogEnabled) {
@@ -156,7 +147,7 @@ void receiveChunk(LinkView &view, const quint8 *chunk, int count)
         entry += QStringLiteral("\r\n");
         entry += Fmt::wallClockStamp(Clock::now().time());
         entry += QLatin1Char(' ');
-        entry += chargeTimeText();
+        entry += clock.chargeTimeText();
         entry += QStringLiteral(" Nbytes (") + QString::number(count) + QStringLiteral(") ");
         for (int i = 0; i < count; ++i) {
             appendHex(entry, chunk[i]);
@@ -174,31 +165,43 @@ void receiveChunk(LinkView &view, const quint8 *chunk, int count)
             // bytes more; the rest of the read then follows in a second turn.)
             const int whole = RecvCount - RecvCount % PacketSize;
             if (whole >= (ReadMode ? 15 : PacketSize))
-                handOn(view, whole, logged);
+                handOn(whole, logged);
             if (RecvCount == RecvBufferSize)
-                dropHeldBytes(view); // cannot be: a full buffer holds 51 whole packets
+                dropHeldBytes(); // cannot be: a full buffer holds 51 whole packets
         }
         const int n = std::min(count - done, RecvBufferSize - RecvCount);
         std::memcpy(RecvBuffer + RecvCount, chunk + done, size_t(n));
         RecvCount += n;
         done += n;
         if (RecvCount % PacketSize == 0)
-            handOn(view, RecvCount, logged);
+            handOn(RecvCount, logged);
     }
 
     if (LogEnabled)
         LogText += QStringLiteral("  ") + entry;
 }
 
-void resetReceiver(LinkView &view)
+void Receiver::resetReceiver()
 {
-    dropHeldBytes(view);
+    dropHeldBytes();
 }
 
-void forgetHeldBytes()
+void Receiver::forgetHeldBytes()
 {
     RecvCount = 0;
     ReceiveStep.reset();
+}
+
+void Receiver::log(const QString &entry)
+{
+    if (LogEnabled)
+        LogText += entry;
+}
+
+qint32 Receiver::countSent(int n)
+{
+    addToCounter(SentTotal, n);
+    return SentTotal;
 }
 
 QString packetDump(const quint8 *bytes, int count)
@@ -222,40 +225,38 @@ QString stepRegainedText(const QString &chargeTime)
     return QStringLiteral("синхронизация восстановлена - ") + chargeTime;
 }
 
-namespace {
-
 // One packet with a code the charger sends. `alone`: the call holds only it.
-void decodeKnown(LinkView &view, const quint8 *p, bool alone)
+void Receiver::decodeKnown(const quint8 *p, bool alone)
 {
     const quint8 code = p[0];
     const Channel ch = code % 2 ? Channel::A : Channel::B;
     switch (code) {
     case 0x01: case 0x02:
-        AddSampleLine(view, word(p + 1), qint16(word(p + 3)), ch);
+        AddSampleLine(word(p + 1), qint16(word(p + 3)), ch);
         break;
     case 0x03: case 0x04:
-        AddEndReport(view, p[1], ch);
+        AddEndReport(p[1], ch);
         break;
     case 0x05: case 0x06:
-        AddInternalResistance(view, word(p + 1), word(p + 3), ch);
+        AddInternalResistance(word(p + 1), word(p + 3), ch);
         break;
     case 0x07: case 0x08:
-        AddStartHeader(view, ch);
-        AddParameterLines(view, word(p + 1), p[3], ch);
+        AddStartHeader(ch);
+        AddParameterLines(word(p + 1), p[3], ch);
         break;
     case 0x09: case 0x0A:
-        AddDischargeHeader(view, ch);
-        AddParameterLines(view, word(p + 1), p[3], ch);
+        AddDischargeHeader(ch);
+        AddParameterLines(word(p + 1), p[3], ch);
         break;
     case 0x30: {
         const double t1 = qint16(word(p + 1)) / 10.0, t2 = qint16(word(p + 3)) / 10.0;
-        if (alone && view.sensorPageShown())
-            view.showSensorReadings(t1, t2);
-        if (view.sensorChartingOn()) {
-            if (view.seriesViewOn(SeriesId::AT))
-                view.addSeriesPoint(SeriesId::AT, t1, Fmt::hoursMinutes(chargeTime()));
-            if (view.seriesViewOn(SeriesId::BT))
-                view.addSeriesPoint(SeriesId::BT, t2, Fmt::hoursMinutes(chargeTime()));
+        if (alone && view_.sensorPageShown())
+            view_.showSensorReadings(t1, t2);
+        if (view_.sensorChartingOn()) {
+            if (view_.seriesViewOn(SeriesId::AT))
+                view_.addSeriesPoint(SeriesId::AT, t1, Fmt::hoursMinutes(clock.chargeTime()));
+            if (view_.seriesViewOn(SeriesId::BT))
+                view_.addSeriesPoint(SeriesId::BT, t2, Fmt::hoursMinutes(clock.chargeTime()));
         }
         break;
     }
@@ -264,9 +265,7 @@ void decodeKnown(LinkView &view, const quint8 *p, bool alone)
     }
 }
 
-} // namespace
-
-int DecodePackets(LinkView &view, const quint8 *bytes, int count)
+int Receiver::DecodePackets(const quint8 *bytes, int count)
 {
     QString dump; // built on the first unrecognised packet: rare in practice
     // Each dump line holds the whole call, so a line per unrecognised packet
@@ -285,7 +284,7 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
     const qint64 now = Clock::steadyMs();
     auto judgeLine = [&] {
         if (ReceiveNoise.take(known, unknown, evidence, now))
-            view.showNoise(noiseSuspectedText());
+            view_.showNoise(noiseSuspectedText());
     };
     int at = 0;
     int next = 0; // where the packet after the one being decoded starts
@@ -295,15 +294,15 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
             next = at + PacketSize;
             if (isKnownCode(p[0])) {
                 ++known;
-                decodeKnown(view, p, count == PacketSize);
+                decodeKnown(p, count == PacketSize);
             } else {
                 ++unknown;
                 if (dumpsLeft > 0) {
                     --dumpsLeft;
                     if (dump.isEmpty())
                         dump = packetDump(bytes, count);
-                    view.addLogLine(Channel::A, chargeTimeText() + QStringLiteral(";  ") + dump);
-                    view.addLogLine(Channel::B, chargeTimeText() + QStringLiteral(";  ") + dump);
+                    view_.addLogLine(Channel::A, clock.chargeTimeText() + QStringLiteral(";  ") + dump);
+                    view_.addLogLine(Channel::B, clock.chargeTimeText() + QStringLiteral(";  ") + dump);
                 }
             }
             const StepWatch::News news = ReceiveStep.take(p);
@@ -311,10 +310,10 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
             if (news.shift) {
                 next = at + news.shift;
                 if (!ReceiveNoise.noisy(now))
-                    view.showLinkStatus(stepRegainedText(chargeTimeText()));
+                    view_.showLinkStatus(stepRegainedText(clock.chargeTimeText()));
                 known += int(news.replay.size());
                 for (const StepWatch::Packet &q : news.replay)
-                    decodeKnown(view, q.data(), false);
+                    decodeKnown(q.data(), false);
             }
             at = next;
         }
@@ -325,7 +324,7 @@ int DecodePackets(LinkView &view, const quint8 *bytes, int count)
         // stays held. In noise that has been named, the error is its doing;
         // the call still counts towards judging the line.
         if (!ReceiveNoise.noisy(now))
-            view.showReceiveError(chargeTimeText());
+            view_.showReceiveError(clock.chargeTimeText());
         ReceiveStep.reset();
         judgeLine();
         return count - (count - next) % PacketSize;
@@ -349,17 +348,17 @@ QString sampleLineText(const QString &chargeTime, quint16 adc, int step, qint16 
     return line;
 }
 
-void AddSampleLine(LinkView &view, quint16 adc, qint16 tenths, Channel ch)
+void Receiver::AddSampleLine(quint16 adc, qint16 tenths, Channel ch)
 {
     const double volts = qint32(quint32(adc) * AdcStep) / 100000.0;
     const double degrees = tenths / 10.0;
     const bool a = ch == Channel::A;
     const SeriesId u = a ? SeriesId::AU : SeriesId::BU, t = a ? SeriesId::AT : SeriesId::BT;
-    if (view.seriesViewOn(u))
-        view.addSeriesPoint(u, volts, Fmt::hoursMinutes(chargeTime()));
-    if (view.seriesViewOn(t))
-        view.addSeriesPoint(t, degrees, Fmt::hoursMinutes(chargeTime()));
-    view.addLogLine(ch, sampleLineText(chargeTimeText(), adc, AdcStep, tenths));
+    if (view_.seriesViewOn(u))
+        view_.addSeriesPoint(u, volts, Fmt::hoursMinutes(clock.chargeTime()));
+    if (view_.seriesViewOn(t))
+        view_.addSeriesPoint(t, degrees, Fmt::hoursMinutes(clock.chargeTime()));
+    view_.addLogLine(ch, sampleLineText(clock.chargeTimeText(), adc, AdcStep, tenths));
 }
 
 QString endReportText(quint8 flags)
@@ -381,9 +380,9 @@ QString endReportText(quint8 flags)
     return line;
 }
 
-void AddEndReport(LinkView &view, quint8 flags, Channel ch)
+void Receiver::AddEndReport(quint8 flags, Channel ch)
 {
-    view.addLogLine(ch, endReportText(flags));
+    view_.addLogLine(ch, endReportText(flags));
 }
 
 QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths)
@@ -397,9 +396,9 @@ QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths)
            + Fmt::ratio(qint64(int(emf) - int(loaded)) * rdTenths, qint64(loaded) * 10, 3);
 }
 
-void AddInternalResistance(LinkView &view, quint16 emf, quint16 loaded, Channel ch)
+void Receiver::AddInternalResistance(quint16 emf, quint16 loaded, Channel ch)
 {
-    view.addLogLine(ch, internalResistanceText(emf, loaded, view.dischargeResistor()));
+    view_.addLogLine(ch, internalResistanceText(emf, loaded, view_.dischargeResistor()));
 }
 
 QStringList parameterLinesText(quint16 current, quint8 mode, int step, int senseR)
@@ -423,24 +422,24 @@ QStringList parameterLinesText(quint16 current, quint8 mode, int step, int sense
     return lines;
 }
 
-void AddParameterLines(LinkView &view, quint16 current, quint8 mode, Channel ch)
+void Receiver::AddParameterLines(quint16 current, quint8 mode, Channel ch)
 {
     for (const QString &line :
-         parameterLinesText(current, mode, view.adcStepSetting(), view.senseResistor()))
-        view.addLogLine(ch, line);
+         parameterLinesText(current, mode, view_.adcStepSetting(), view_.senseResistor()))
+        view_.addLogLine(ch, line);
 }
 
-void AddStartHeader(LinkView &view, Channel ch)
+void Receiver::AddStartHeader(Channel ch)
 {
-    if (view.logLineCount(ch) > 0)
-        view.addLogLine(ch, QString());
-    view.addLogLine(ch, QStringLiteral("Старт."));
+    if (view_.logLineCount(ch) > 0)
+        view_.addLogLine(ch, QString());
+    view_.addLogLine(ch, QStringLiteral("Старт."));
 }
 
-void AddDischargeHeader(LinkView &view, Channel ch)
+void Receiver::AddDischargeHeader(Channel ch)
 {
-    if (view.logLineCount(ch) > 0)
-        view.addLogLine(ch, QString());
-    view.addLogLine(ch, QStringLiteral("Разряд."));
-    view.addLogLine(ch, QStringLiteral("Параметры заряда:"));
+    if (view_.logLineCount(ch) > 0)
+        view_.addLogLine(ch, QString());
+    view_.addLogLine(ch, QStringLiteral("Разряд."));
+    view_.addLogLine(ch, QStringLiteral("Параметры заряда:"));
 }

@@ -1,34 +1,20 @@
 #pragma once
 
-// The device link: the program-wide link state, framing of received bytes,
-// packet decoding and the lines of the channel logs.
+// The device link's receiving end: framing of received bytes, packet
+// decoding and the lines of the channel logs.
 
 #include "link/linkview.h"
 
 #include <QString>
 #include <QStringList>
 
-// --- Link state (one link, one charger) ---------------------------------
+#include "link/chargeclock.h"
+#include "link/step.h"
+
+#include <functional>
 
 constexpr int RecvBufferSize = 257;
 constexpr int RecvChunkSize = 256; // most bytes taken from the port at once
-
-extern quint8 RecvBuffer[RecvBufferSize];
-extern qint32 RecvCount;   // bytes held in RecvBuffer
-extern qint32 RecvTotal;   // bytes received since start or the counter's reset
-extern qint32 SentTotal;   // bytes sent since start or the counter's reset
-extern bool ReadMode;      // a 15-byte parameter-block reply is awaited
-extern bool LogEnabled;    // the link log is kept ("Log" in the settings file)
-extern QString LogText;    // the link log, starting with its legend
-extern quint16 AdcStep;    // ADC step, 1/100 mV per count; never 0 once set
-
-// The charge clock, fractions of a day: charge time = time of day -
-// StartTime + TimeOffset.
-extern double StartTime;
-extern double TimeOffset;
-
-double chargeTime();
-QString chargeTimeText(); // the charge time as log lines print it
 
 // The byte counters are 32-bit and wrap after about six days of full-rate
 // traffic; the wrap is done on unsigned values so that it is defined.
@@ -39,51 +25,89 @@ void appendHex(QString &out, quint8 byte);
 
 // The legend the link log starts with (CR LF line ends).
 QString logLegend();
-// Watches the step of received packets (see step.h).
-class StepWatch;
-extern StepWatch ReceiveStep;
-// Whether the line brings mostly noise; rearmed at each start.
-class NoiseWatch;
-extern NoiseWatch ReceiveNoise;
 
-// Puts every piece of link state back to its start value.
-void resetLinkState();
+// How many of `waiting` bytes the next read may take with `held` bytes held.
+// Held bytes are framed exactly as they come for as long as they fit in the
+// receive buffer: a packet split across reads waits for its fifth byte,
+// however many reads that takes. Only when the waiting bytes do not fit does
+// a read end where the held count ends on a packet boundary; when even that
+// cannot be (the packet begun cannot be completed in the room left),
+// Receiver::receiveChunk first hands on the whole packets held and keeps
+// the one begun. Always at least 1 for waiting > 0.
+int nextChunkSize(int held, int waiting);
 
-// --- Framing -------------------------------------------------------------
+// The receiving end of the link (one link, one charger): the bytes held,
+// the counters, read mode, the link log, the step and noise watches and the
+// charge clock. It frames what the port brings, decodes the packets and
+// tells its view what to show.
+class Receiver
+{
+public:
+    explicit Receiver(LinkView &view) : view_(view) {}
+    Receiver(const Receiver &) = delete;
+    Receiver &operator=(const Receiver &) = delete;
 
-// How many of `waiting` bytes the next read may take. Held bytes are framed
-// exactly as they come for as long as they fit in RecvBuffer: a packet split
-// across reads waits for its fifth byte, however many reads that takes. Only
-// when the waiting bytes do not fit does a read end where the held count
-// ends on a packet boundary; when even that cannot be (the packet begun
-// cannot be completed in the room left), receiveChunk first hands on the
-// whole packets held and keeps the one begun. Always at least 1 for
-// waiting > 0.
-int nextChunkSize(int waiting);
-// Takes one chunk read from the port: counters, link log, and the hand-on of
-// complete frames to DecodePackets or the block-reply handler.
-void receiveChunk(LinkView &view, const quint8 *chunk, int count);
-// A tick of the silence timer: drops an incomplete frame and read mode.
-void resetReceiver(LinkView &view);
-// The line is gone: what was held can never be completed. Dropped without
-// the receive error (the loss itself is what the user is told).
-void forgetHeldBytes();
+    qint32 RecvTotal = 0;   // bytes received since start or the counter's reset
+    qint32 SentTotal = 0;   // bytes sent since start or the counter's reset
+    bool ReadMode = false;  // a 15-byte parameter-block reply is awaited
+    bool LogEnabled = false; // the link log is kept ("Log" in the settings file)
+    QString LogText = logLegend(); // the link log, starting with its legend
+    quint16 AdcStep = 0;    // ADC step, 1/100 mV per count; never 0 once set
+    ChargeClock clock;
 
-// --- Decoding and log lines -----------------------------------------------
+    // Bytes held and not yet handed on.
+    int heldCount() const { return RecvCount; }
 
-// Decodes the whole packets of `bytes` in order and returns how many bytes
-// it took: all but, when the step was moved inside them, the start of a
-// packet in the new step (fewer than 5 bytes), which the caller keeps held.
-// After a move, the packets of the new step that were read out of step are
-// decoded again (see step.h).
-int DecodePackets(LinkView &view, const quint8 *bytes, int count);
+    // Takes `waiting` bytes from `read(buffer, most)`, which returns how
+    // many it gave (0 or less: none came), in chunks that keep packets
+    // whole, in arrival order. Returns the bytes taken.
+    using Read = std::function<int(quint8 *buffer, int most)>;
+    int receive(int waiting, const Read &read);
+    // The same for bytes at hand.
+    void receive(const quint8 *bytes, int count);
+    int nextChunkSize(int waiting) const { return ::nextChunkSize(RecvCount, waiting); }
+    // Takes one chunk read from the port: counters, link log, and the
+    // hand-on of complete frames to DecodePackets or the block-reply handler.
+    void receiveChunk(const quint8 *chunk, int count);
+    // A tick of the silence timer: drops an incomplete frame and read mode.
+    void resetReceiver();
+    // The line is gone: what was held can never be completed. Dropped
+    // without the receive error (the loss itself is what the user is told).
+    void forgetHeldBytes();
+    // A new start: noise on the line is news again.
+    void rearmNoiseWatch() { ReceiveNoise.rearm(); }
 
-void AddSampleLine(LinkView &view, quint16 adc, qint16 tenths, Channel ch);
-void AddEndReport(LinkView &view, quint8 flags, Channel ch);
-void AddInternalResistance(LinkView &view, quint16 emf, quint16 loaded, Channel ch);
-void AddParameterLines(LinkView &view, quint16 current, quint8 mode, Channel ch);
-void AddStartHeader(LinkView &view, Channel ch);
-void AddDischargeHeader(LinkView &view, Channel ch);
+    // Appends an entry to the link log when it is kept.
+    void log(const QString &entry);
+    // Counts bytes sent; returns the new total.
+    qint32 countSent(int n);
+
+    // Decodes the whole packets of `bytes` in order and returns how many
+    // bytes it took: all but, when the step was moved inside them, the
+    // start of a packet in the new step (fewer than 5 bytes), which the
+    // caller keeps held. After a move, the packets of the new step that
+    // were read out of step are decoded again (see step.h).
+    int DecodePackets(const quint8 *bytes, int count);
+
+    void AddSampleLine(quint16 adc, qint16 tenths, Channel ch);
+    void AddEndReport(quint8 flags, Channel ch);
+    void AddInternalResistance(quint16 emf, quint16 loaded, Channel ch);
+    void AddParameterLines(quint16 current, quint8 mode, Channel ch);
+    void AddStartHeader(Channel ch);
+    void AddDischargeHeader(Channel ch);
+
+private:
+    void dropHeldBytes();
+    void logHandOn(QString &entry, int count) const;
+    void handOn(int whole, QString *entry);
+    void decodeKnown(const quint8 *p, bool alone);
+
+    LinkView &view_;
+    quint8 RecvBuffer[RecvBufferSize] = {};
+    qint32 RecvCount = 0; // bytes held in RecvBuffer
+    StepWatch ReceiveStep;
+    NoiseWatch ReceiveNoise; // whether the line brings mostly noise; rearmed at each start
+};
 
 // The texts of those lines, from plain values.
 QString sampleLineText(const QString &chargeTime, quint16 adc, int step, qint16 tenths);

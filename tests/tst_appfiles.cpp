@@ -1,6 +1,7 @@
 #include "serial/CPort.h"
 #include "app/TfmMain.h"
 #include "app/auxwindows.h"
+#include "link/chargeclock.h"
 #include "charts/columns.h"
 #include "charts/engine/chart.h"
 #include "platform/clock.h"
@@ -90,7 +91,6 @@ private slots:
     void init()
     {
         useLocale(QStringLiteral("ru_RU"));
-        resetLinkState();
         setProgramFolder(folder_.path());
         QFile::remove(ini_);
         now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0));
@@ -106,7 +106,7 @@ private slots:
         writeAll(ini_, "[ComPort1]\r\nLog=1\r\n");
         {
             TfmMain w;
-            QVERIFY(LogEnabled);
+            QVERIFY(w.receiver.LogEnabled);
             w.UpDMhFast->setValue(1200);
             w.UpDCdFast->setValue(700);
             w.btnView2D->click();
@@ -122,11 +122,10 @@ private slots:
         QVERIFY(file.contains("ColorGraf_BT=197121\r\n"));
         QVERIFY(file.contains("[PageSetting]") && file.contains("[Chart]"));
         QVERIFY(file.contains("Port=COM1\r\nBaudRate=38400\r\nStopBits=1\r\nDataBits=8\r\nParity=None\r\nFlowControl=None"));
-        LogEnabled = false;
         TfmMain again;
         QCOMPARE(again.UpDMhFast->value(), 1200);
         QCOMPARE(again.UpDCdFast->value(), 700);
-        QVERIFY(LogEnabled);
+        QVERIFY(again.receiver.LogEnabled);
         QVERIFY(!again.Chart1->view3D());
         QCOMPARE(again.Series4.style.colour, QColor(1, 2, 3));
     }
@@ -136,7 +135,7 @@ private slots:
         writeAll(ini_, "[PageSetting]\r\nStepADC=0\r\nMaxT=abc\r\nRostT=5000\r\n[Chart]\r\nGradient=1\r\nColorStartGradient=255\r\n");
         TfmMain w;
         QCOMPARE(w.UpDStepADC->value(), 1);
-        QCOMPARE(AdcStep, 1);
+        QCOMPARE(w.receiver.AdcStep, 1);
         QCOMPARE(w.UpDownMaxT->value(), 40);
         QCOMPARE(w.UpDownRostT->value(), 100);
         QVERIFY(w.Chart1->GradientVisible);
@@ -183,7 +182,8 @@ private slots:
     {
         auto &dialogs = ScriptedDialogs::install();
         QLabel started;
-        TfTimeSet d(nullptr, &started);
+        ChargeClock clock;
+        TfTimeSet d(nullptr, clock, &started);
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         d.Edit1->setFocus();
@@ -204,7 +204,8 @@ private slots:
         d.Edit2->setText(QStringLiteral("30"));
         d.Edit3->setText(QStringLiteral("00"));
         d.Button1Click();
-        QCOMPARE(StartTime, at(8, 30, 0));
+        QCOMPARE(clock.StartTime, at(8, 30, 0));
+        QVERIFY(clock.started());
         QCOMPARE(started.text(), QStringLiteral("08:30:00"));
         d.Edit3->setText(QStringLiteral("xyz"));
         d.Button1Click();
@@ -243,8 +244,8 @@ private slots:
         QCOMPARE(w.Series1.count(), 1); // the curves are rebuilt
 
         // With "Log" on the link log goes beside it.
-        LogEnabled = true;
-        LogText += QStringLiteral("  \r\n10-00-00-000 00:00:00 Nbytes (1) 01 ");
+        w.receiver.LogEnabled = true;
+        w.receiver.LogText += QStringLiteral("  \r\n10-00-00-000 00:00:00 Nbytes (1) 01 ");
         dialogs.fileAnswers << path;
         dialogs.answers << QMessageBox::Yes;
         w.NSaveAllClick();
@@ -276,12 +277,12 @@ private slots:
         QCOMPARE(readAll(again), QByteArray("\r\n\r\n/* B */\r\n"));
 
         const QByteArray start = QByteArray::fromHex("0700CC4000");
-        receiveChunk(w, reinterpret_cast<const quint8 *>(start.constData()), int(start.size()));
+        w.receiver.receiveChunk(reinterpret_cast<const quint8 *>(start.constData()), int(start.size()));
         QCOMPARE(w.Memo1->lines().mid(0, 3),
                  (QStringList{QString(), QString(), QStringLiteral("Старт.")}));
         // Channel B's log had no line: its block starts at the top.
         const QByteArray startB = QByteArray::fromHex("0800CC4000");
-        receiveChunk(w, reinterpret_cast<const quint8 *>(startB.constData()), int(startB.size()));
+        w.receiver.receiveChunk(reinterpret_cast<const quint8 *>(startB.constData()), int(startB.size()));
         QCOMPARE(w.Memo2->lines().value(0), QStringLiteral("Старт."));
 
         w.Memo1->selectAll();
@@ -371,7 +372,7 @@ private slots:
         writeAll(path, "previous\r\n");
         TfmMain w;
         w.Memo1->addLine(QStringLiteral("00:00:01    ADC=400    U=1,0000    T=25,0;"));
-        LogEnabled = true;
+        w.receiver.LogEnabled = true;
         auto attempt = [&] {
             if (settings) {
                 runGuarded([&] { w.SaveSettings(); });

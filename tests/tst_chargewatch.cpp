@@ -160,7 +160,6 @@ private slots:
     {
         Desktop desktop;
         QVERIFY(desktop.serve());
-        resetLinkState();
         const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20, .speed = 600, .repeat = false});
         sim.start();
@@ -220,7 +219,6 @@ private slots:
     {
         Desktop desktop;
         QVERIFY(desktop.serve());
-        resetLinkState();
         // Written every 16 ms, as a USB adapter delivers: reads of some 60 bytes.
         chargesim::Simulator sim({.link = {}, .fault = chargesim::Fault::Noise, .rate = 3840, .writeMs = 16});
         sim.start();
@@ -266,7 +264,6 @@ private slots:
     {
         Desktop desktop;
         QVERIFY(desktop.serve());
-        resetLinkState();
         const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
         sim.start();
@@ -319,19 +316,18 @@ private slots:
     {
         PrivateBus bus;
         QVERIFY(bus.isRunning());
-        resetLinkState();
         const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
         sim.start();
         TfmMain w;
         const QDBusConnection program = bus.connect(QStringLiteral("program"));
         w.useDesktopBuses(program, program);
-        LogEnabled = true;
+        w.receiver.LogEnabled = true;
         w.ComPort1->setPort(link);
         w.btnStart->click();
-        QTRY_VERIFY_WITH_TIMEOUT(LogText.contains(QStringLiteral("запрет сна недоступен: ")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.receiver.LogText.contains(QStringLiteral("запрет сна недоступен: ")), 5000);
         w.showReceiveError(QStringLiteral("0:00:01"));
-        QTRY_VERIFY(LogText.contains(QStringLiteral("уведомления недоступны: ")));
+        QTRY_VERIFY(w.receiver.LogText.contains(QStringLiteral("уведомления недоступны: ")));
         DesktopNotices notices(program);
         QSignalSpy missing(&notices, &DesktopNotices::unavailable);
         for (int i = 0; i < 3; ++i)
@@ -339,7 +335,7 @@ private slots:
         QTRY_COMPARE(missing.count(), 1);
         QTest::qWait(200);
         QCOMPARE(missing.count(), 1);
-        QCOMPARE(LogText.count(QStringLiteral("запрет сна недоступен")), 1);
+        QCOMPARE(w.receiver.LogText.count(QStringLiteral("запрет сна недоступен")), 1);
         const int lines = w.Memo1->lineCount();
         QTRY_VERIFY(w.Memo1->lineCount() > lines + 5);
         w.btnStart->click();
@@ -350,7 +346,6 @@ private slots:
     // still comes, once, and the charge is logged.
     void noBusAtAll()
     {
-        resetLinkState();
         const QDBusConnection none =
             QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
         QVERIFY(!none.isConnected());
@@ -359,17 +354,17 @@ private slots:
         sim.start();
         TfmMain w;
         w.useDesktopBuses(none, none);
-        LogEnabled = true;
+        w.receiver.LogEnabled = true;
         w.ComPort1->setPort(link);
         w.btnStart->click();
-        QTRY_VERIFY_WITH_TIMEOUT(LogText.contains(QStringLiteral("запрет сна недоступен: нет связи с шиной D-Bus")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.receiver.LogText.contains(QStringLiteral("запрет сна недоступен: нет связи с шиной D-Bus")), 5000);
         w.showReceiveError(QStringLiteral("0:00:01"));
         w.showReceiveError(QStringLiteral("0:00:02"));
-        QTRY_VERIFY(LogText.contains(QStringLiteral("уведомления недоступны: нет связи с шиной D-Bus")));
+        QTRY_VERIFY(w.receiver.LogText.contains(QStringLiteral("уведомления недоступны: нет связи с шиной D-Bus")));
         const int lines = w.Memo1->lineCount();
         QTRY_VERIFY(w.Memo1->lineCount() > lines + 5);
-        QCOMPARE(LogText.count(QStringLiteral("запрет сна недоступен")), 1);
-        QCOMPARE(LogText.count(QStringLiteral("уведомления недоступны")), 1);
+        QCOMPARE(w.receiver.LogText.count(QStringLiteral("запрет сна недоступен")), 1);
+        QCOMPARE(w.receiver.LogText.count(QStringLiteral("уведомления недоступны")), 1);
         w.btnStart->click();
         sim.stop();
         QDBusConnection::disconnectFromBus(QStringLiteral("none"));

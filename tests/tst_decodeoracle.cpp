@@ -279,11 +279,12 @@ private slots:
 
         if (lateReply) {
             // The next read is answered in step.
-            ParameterExchange::readRequested();
+            ParameterExchange exchange;
+            exchange.readRequested();
             both.awaitReply();
             both.event(factory);
             QCOMPARE(both.view.replies, QList<QByteArray>{factory});
-            QCOMPARE(ParameterExchange::reply(reinterpret_cast<const quint8 *>(factory.constData())).status,
+            QCOMPARE(exchange.reply(reinterpret_cast<const quint8 *>(factory.constData())).status,
                      QStringLiteral("Считанно!"));
         }
     }

@@ -82,7 +82,6 @@ private slots:
     void init()
     {
         useLocale(QStringLiteral("ru_RU"));
-        resetLinkState();
         now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0));
     }
 
@@ -93,7 +92,8 @@ private slots:
     {
         auto &dialogs = ScriptedDialogs::install();
         QLabel started;
-        TfTimeSet d(nullptr, &started);
+        ChargeClock clock;
+        TfTimeSet d(nullptr, clock, &started);
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
@@ -127,7 +127,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), d.Button1);
         QTest::keyClick(d.Button1, Qt::Key_Return);
         QCOMPARE(d.result(), int(QDialog::Accepted));
-        QCOMPARE(StartTime, at(8, 30, 0));
+        QCOMPARE(clock.StartTime, at(8, 30, 0));
         QCOMPARE(started.text(), QStringLiteral("08:30:00"));
         QVERIFY(dialogs.messages.isEmpty());
     }

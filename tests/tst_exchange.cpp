@@ -22,9 +22,9 @@ using chargesim::Fault;
 
 namespace {
 
-QByteArray sent()
+QByteArray sent(const ParameterExchange &exchange)
 {
-    return QByteArray(reinterpret_cast<const char *>(TxBlock), FrameSize).toHex(' ').toUpper();
+    return QByteArray(reinterpret_cast<const char *>(exchange.TxBlock), FrameSize).toHex(' ').toUpper();
 }
 
 QColor background(const QLabel *l)
@@ -62,8 +62,6 @@ private slots:
     void init()
     {
         useLocale(QStringLiteral("ru_RU"));
-        resetLinkState();
-        WritePending = false;
     }
 
     void cleanup() { Dialogs::install(nullptr); }
@@ -126,7 +124,7 @@ private slots:
         w.UpD_tricle_Cd->setValue(4);
         QCOMPARE(background(w.LabelTrickleCd), QColor(255, 0, 0));
         w.UpDStepADC->setValue(500);
-        QCOMPARE(AdcStep, 500);
+        QCOMPARE(w.receiver.AdcStep, 500);
         QCOMPARE(w.Label34->text(), QStringLiteral("5mV  AREF = 5,12"));
         QVERIFY(w.Label17->text().endsWith(QStringLiteral("Значение ADC - 102")));
     }
@@ -135,15 +133,16 @@ private slots:
     {
         TfmMain w; // its defaults are the example's values
         const ParameterBlock block = w.parametersFromFields();
-        buildCommand(CmdWrite, &block);
-        QCOMPARE(sent(), QByteArray("17 10 CC 00 14 1E 02 66 00 0A 0A 01 28 0A 71"));
-        QCOMPARE(decodeBlock(TxBlock + 2), block);
-        buildCommand(CmdRead);
-        QCOMPARE(sent(), QByteArray("17 20 00 00 00 00 00 00 00 00 00 00 00 00 71"));
-        buildCommand(CmdTemperatures);
-        QCOMPARE(sent(), QByteArray("17 31 00 00 00 00 00 00 00 00 00 00 00 00 71"));
-        buildCommand(CmdReset);
-        QCOMPARE(sent(), QByteArray("17 01 00 00 00 00 00 00 00 00 00 00 00 00 71"));
+        ParameterExchange x;
+        x.buildCommand(CmdWrite, &block);
+        QCOMPARE(sent(x), QByteArray("17 10 CC 00 14 1E 02 66 00 0A 0A 01 28 0A 71"));
+        QCOMPARE(decodeBlock(x.TxBlock + 2), block);
+        x.buildCommand(CmdRead);
+        QCOMPARE(sent(x), QByteArray("17 20 00 00 00 00 00 00 00 00 00 00 00 00 71"));
+        x.buildCommand(CmdTemperatures);
+        QCOMPARE(sent(x), QByteArray("17 31 00 00 00 00 00 00 00 00 00 00 00 00 71"));
+        x.buildCommand(CmdReset);
+        QCOMPARE(sent(x), QByteArray("17 01 00 00 00 00 00 00 00 00 00 00 00 00 71"));
         QCOMPARE(toMilliamps(204, 51, 250), 1001);
         QCOMPARE(toMilliamps(10, 51, 250), 50);
         QCOMPARE(toMilliamps(102, 51, 250), 501);
@@ -151,19 +150,19 @@ private slots:
         // The checksum always counts; the echo only after a write.
         QByteArray reply = QByteArray::fromHex("010203040506070809000A0B") + QByteArray::fromHex("420000");
         const auto *r = reinterpret_cast<const quint8 *>(reply.constData());
-        QVERIFY(replyIsGood(r, false));
-        QVERIFY(!replyIsGood(r, true));
-        std::memcpy(TxBlock + 2, r, BlockSize);
-        QVERIFY(replyIsGood(r, true));
+        QVERIFY(x.replyIsGood(r, false));
+        QVERIFY(!x.replyIsGood(r, true));
+        std::memcpy(x.TxBlock + 2, r, BlockSize);
+        QVERIFY(x.replyIsGood(r, true));
         reply[12] = 0x43;
-        QVERIFY(!replyIsGood(reinterpret_cast<const quint8 *>(reply.constData()), false));
+        QVERIFY(!x.replyIsGood(reinterpret_cast<const quint8 *>(reply.constData()), false));
     }
 
     // Writing opens the closed port first, and the charger keeps what it got.
     void writeThenRead()
     {
         Rig rig;
-        LogEnabled = true;
+        rig.w.receiver.LogEnabled = true;
         rig.w.UpDMhFast->setValue(1200);
         rig.w.BtnSendSave->click();
         QVERIFY(rig.w.ComPort1->Connected());
@@ -174,7 +173,7 @@ private slots:
         QVERIFY(!rig.red() && rig.w.BtnSendSave->isEnabled());
         QCOMPARE(rig.sim.storedBlock()[0], 0xF4); // 1200 mA = 244 units
         QCOMPARE(rig.w.lbSend->text(), QStringLiteral("Посл. 15"));
-        QVERIFY(LogText.contains(QStringLiteral(" ---> Send: 17 10 F4 00 14 1E 02 66 00 0A 0A 01 28 0A 71 ")));
+        QVERIFY(rig.w.receiver.LogText.contains(QStringLiteral(" ---> Send: 17 10 F4 00 14 1E 02 66 00 0A 0A 01 28 0A 71 ")));
 
         rig.w.BtnReadUartStr->click();
         QCOMPARE(rig.status(), QStringLiteral("Чтение"));
@@ -217,8 +216,8 @@ private slots:
         rig.sim.setFault(Fault::NoReply);
         rig.w.BtnSendSave->click();
         rig.w.BtnReadUartStr->click();
-        QCOMPARE(SentTotal, 15);
-        QCOMPARE(TxBlock[1], quint8(CmdWrite));
+        QCOMPARE(rig.w.receiver.SentTotal, 15);
+        QCOMPARE(rig.w.exchange.TxBlock[1], quint8(CmdWrite));
         QTRY_COMPARE(rig.status(), QStringLiteral("Нет ответа!"));
 
         // The next request is a read, and its good reply is read as one.
@@ -282,7 +281,7 @@ private slots:
         rig.w.BtnReset->click();
         QVERIFY(!rig.w.Timer3->isActive());
         QVERIFY(!rig.w.CheckBoxCurrentT->isChecked());
-        QCOMPARE(TxBlock[1], quint8(CmdReset));
+        QCOMPARE(rig.w.exchange.TxBlock[1], quint8(CmdReset));
         QCOMPARE(rig.status(), QStringLiteral("Сброс мк."));
 
         // Closing the port ends the poll at its next tick.
@@ -303,7 +302,7 @@ private slots:
                  QStringLiteral("Не могу открыть порт: /nonexistent/ttyX"));
         QCOMPARE(dialogs.messages.size(), 2); // and the port's own error
         QVERIFY(w.BtnSendSave->isEnabled());
-        QVERIFY(!ReadMode && !w.Timer2->isActive());
+        QVERIFY(!w.receiver.ReadMode && !w.Timer2->isActive());
     }
 };
 

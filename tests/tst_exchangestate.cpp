@@ -50,8 +50,6 @@ class TestExchangeState : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { WritePending = false; }
-
     void steps_data()
     {
         QTest::addColumn<bool>("write");
@@ -77,29 +75,30 @@ private slots:
         QFETCH(QString, status);
         QFETCH(bool, block);
         const ParameterBlock sent = someBlock();
-        ExchangeOutcome out = write ? ParameterExchange::writeRequested(sent)
-                                    : ParameterExchange::readRequested();
+        ParameterExchange exchange;
+        ExchangeOutcome out = write ? exchange.writeRequested(sent) : exchange.readRequested();
         QCOMPARE(out.status, write ? QStringLiteral("Запись") : QStringLiteral("Чтение"));
-        QCOMPARE(TxBlock[1], quint8(write ? CmdWrite : CmdRead));
+        QCOMPARE(exchange.TxBlock[1], quint8(write ? CmdWrite : CmdRead));
         if (readAfterWrite)
-            ParameterExchange::readRequested();
-        out = ParameterExchange::reply(data(replyTo(sent, alter, badSum)));
+            exchange.readRequested();
+        out = exchange.reply(data(replyTo(sent, alter, badSum)));
         QCOMPARE(out.status, status);
         QCOMPARE(out.failure, !block);
         QCOMPARE(out.block.has_value(), block);
         if (block && !alter)
             QVERIFY(*out.block == sent);
-        QVERIFY(!WritePending);
+        QVERIFY(!exchange.WritePending);
     }
 
     void timeOut()
     {
-        ParameterExchange::writeRequested(someBlock());
+        ParameterExchange exchange;
+        exchange.writeRequested(someBlock());
         const ExchangeOutcome out = ParameterExchange::timedOut();
         QCOMPARE(out.status, QStringLiteral("Нет ответа!"));
         QVERIFY(out.failure);
         // A late echo is still judged as the write's.
-        QCOMPARE(ParameterExchange::reply(data(replyTo(someBlock()))).status, QStringLiteral("Удачно!"));
+        QCOMPARE(exchange.reply(data(replyTo(someBlock()))).status, QStringLiteral("Удачно!"));
     }
 
     // A current read back into a field: its mA, and whether the clamped

@@ -34,7 +34,7 @@ void feed(TfmMain &w, int channel, int adc, int temp)
 {
     const quint8 bytes[] = {quint8(channel == 0 ? 1 : 2), quint8(adc >> 8), quint8(adc), quint8(temp >> 8),
                             quint8(temp)};
-    receiveChunk(w, bytes, 5);
+    w.receiver.receiveChunk(bytes, 5);
 }
 
 } // namespace
@@ -61,7 +61,6 @@ private slots:
     // Each kind of file, through the window's export.
     void chartPictures()
     {
-        resetLinkState();
         TfmMain w;
         w.resize(900, 650);
         w.show();

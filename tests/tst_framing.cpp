@@ -1,5 +1,6 @@
 // Framing and decoding of received bytes, on a recording view: no window.
 
+#include "link/chargeclock.h"
 #include "link/statistika.h"
 #include "platform/clock.h"
 #include "platform/localeformat.h"
@@ -18,8 +19,14 @@ double at(int h, int m, int s, int ms = 0)
 
 void feed(RecordingView &w, const QByteArray &bytes)
 {
-    receiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData()), int(bytes.size()));
+    w.receiveChunk(bytes);
 }
+
+// The charge started at ten.
+struct View : RecordingView
+{
+    View() { receiver.clock.StartTime = at(10, 0, 0); }
+};
 
 QStringList lines(const char *const *texts)
 {
@@ -46,10 +53,7 @@ private slots:
     void init()
     {
         useLocale(QStringLiteral("ru_RU"));
-        resetLinkState();
-        AdcStep = 250;
         now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 12, 7, 89));
-        StartTime = at(10, 0, 0);
     }
 
     // Every kind of packet gives exactly its lines, in either locale.
@@ -94,7 +98,7 @@ private slots:
         QFETCH(QStringList, memo1);
         QFETCH(QStringList, memo2);
         useLocale(locale);
-        RecordingView w;
+        View w;
         feed(w, packet);
         QCOMPARE(w.log(Channel::A), memo1);
         QCOMPARE(w.log(Channel::B), memo2);
@@ -103,7 +107,7 @@ private slots:
 
     void headersSeparateBlocks()
     {
-        RecordingView w;
+        View w;
         feed(w, QByteArray::fromHex("0380000000"));
         feed(w, QByteArray::fromHex("0900CC2000"));
         QCOMPARE(w.log(Channel::A), QStringList({QStringLiteral("END:  Конец заряда."), QString(),
@@ -114,7 +118,7 @@ private slots:
     // The dump covers every held byte and repeats for each unknown packet.
     void unrecognisedPacketsDumpTheWholeCall()
     {
-        RecordingView w;
+        View w;
         feed(w, QByteArray::fromHex("0B00000000" "0101900 0FA" "FF00000000"));
         const QString dump = QStringLiteral("00:12:07;   0x0B 0x00 0x00 0x00 0x00 0x01 0x01 0x90 0x00 0xFA"
                                             " 0xFF 0x00 0x00 0x00 0x00");
@@ -127,7 +131,7 @@ private slots:
     // with their square.
     void noiseIsDumpedOncePerCall()
     {
-        RecordingView w;
+        View w;
         feed(w, QByteArray::fromHex("0101900 0FA" "0B00000000" "0C00000000" "0D00000000"));
         const QString dump = QStringLiteral("00:12:07;   0x01 0x01 0x90 0x00 0xFA 0x0B 0x00 0x00 0x00 0x00"
                                             " 0x0C 0x00 0x00 0x00 0x00 0x0D 0x00 0x00 0x00 0x00");
@@ -136,7 +140,7 @@ private slots:
 
         // 51 packets of noise, as many as a call holds: one line each log,
         // the time and five characters a byte.
-        resetReceiver(w);
+        w.receiver.resetReceiver();
         w.logs[0].clear();
         w.logs[1].clear();
         feed(w, QByteArray(255, char(0xEE)));
@@ -147,7 +151,7 @@ private slots:
     // No loaded voltage: the chunk stops there with the status-bar error.
     void zeroLoadStopsTheChunk()
     {
-        RecordingView w;
+        View w;
         feed(w, QByteArray::fromHex("0101900 0FA" "0500640000" "0201900 0FA"));
         QCOMPARE(int(w.log(Channel::A).size()), 1);
         QCOMPARE(int(w.log(Channel::B).size()), 0);
@@ -158,7 +162,7 @@ private slots:
 
     void framingAcrossEvents()
     {
-        RecordingView w;
+        View w;
         const QByteArray a = QByteArray::fromHex("0101900 0FA"), b = QByteArray::fromHex("0201900 0FA");
         feed(w, a.left(2));
         QCOMPARE(int(w.log(Channel::A).size()), 0);
@@ -169,59 +173,59 @@ private slots:
         QCOMPARE(int(w.log(Channel::B).size()), 1);
 
         // Silence with nothing held leaves the status bar alone.
-        resetReceiver(w);
+        w.receiver.resetReceiver();
         QVERIFY(w.status.isEmpty());
         feed(w, a.left(2));
         now_ = now_.addSecs(1);
-        resetReceiver(w);
+        w.receiver.resetReceiver();
         QCOMPARE(w.status.value(w.status.size() - 1), QStringLiteral("ошибка в принимаемых данных - 00:12:08"));
         feed(w, a.mid(2));
-        QCOMPARE(RecvCount, 3);
+        QCOMPARE(w.receiver.heldCount(), 3);
         QCOMPARE(int(w.log(Channel::A).size()), 2);
-        QCOMPARE(RecvTotal, 20);
+        QCOMPARE(w.receiver.RecvTotal, 20);
         QCOMPARE(w.receivedTotal, 20);
-        RecvTotal = 0; // the counter's double click
+        w.receiver.RecvTotal = 0; // the counter's double click
         feed(w, a.left(1));
         QCOMPARE(w.receivedTotal, 1);
     }
 
     void readModeHoldsTheReply()
     {
-        RecordingView w;
+        View w;
         const QByteArray block = QByteArray::fromHex("0101900 0FA").repeated(4);
-        ReadMode = true;
+        w.receiver.ReadMode = true;
         feed(w, block.left(5));
         feed(w, block.mid(5, 5));
-        QCOMPARE(RecvCount, 10);
+        QCOMPARE(w.receiver.heldCount(), 10);
         feed(w, block.mid(10, 5));
         QCOMPARE(w.replies, QList<QByteArray>{block.left(15)});
-        QVERIFY(!ReadMode);
-        QCOMPARE(RecvCount, 0);
+        QVERIFY(!w.receiver.ReadMode);
+        QCOMPARE(w.receiver.heldCount(), 0);
 
-        ReadMode = true;
+        w.receiver.ReadMode = true;
         feed(w, block.left(12));
         feed(w, block.mid(12, 8));
         QCOMPARE(w.replies.last(), block);
         QCOMPARE(int(w.log(Channel::A).size()), 0);
 
         // A reply after a silence tick is three ordinary packets.
-        ReadMode = true;
+        w.receiver.ReadMode = true;
         feed(w, block.left(5));
-        resetReceiver(w);
-        QVERIFY(!ReadMode);
+        w.receiver.resetReceiver();
+        QVERIFY(!w.receiver.ReadMode);
         feed(w, block.left(15));
         QCOMPARE(int(w.log(Channel::A).size()), 3);
     }
 
     void linkLogEntry()
     {
-        RecordingView w;
-        LogEnabled = true;
+        View w;
+        w.receiver.LogEnabled = true;
         feed(w, QByteArray::fromHex("010064 00FA"));
-        QCOMPARE(LogText, logLegend() + QStringLiteral("  \r\n10-12-07-089 00:12:07 Nbytes (5) 01 00 64 00 FA "
+        QCOMPARE(w.receiver.LogText, logLegend() + QStringLiteral("  \r\n10-12-07-089 00:12:07 Nbytes (5) 01 00 64 00 FA "
                                                        " DataReceive N5-5 :01 00 64 00 FA "));
         feed(w, QByteArray::fromHex("01"));
-        QVERIFY(LogText.endsWith(QStringLiteral("  \r\n10-12-07-089 00:12:07 Nbytes (1) 01 ")));
+        QVERIFY(w.receiver.LogText.endsWith(QStringLiteral("  \r\n10-12-07-089 00:12:07 Nbytes (1) 01 ")));
     }
 
     // Reads never overflow the receive buffer and, while more bytes wait,
@@ -246,9 +250,7 @@ private slots:
         QFETCH(int, held);
         QFETCH(int, waiting);
         QFETCH(int, chunk);
-        RecvCount = held;
-        QCOMPARE(nextChunkSize(waiting), chunk);
-        QCOMPARE(RecvCount, held);
+        QCOMPARE(nextChunkSize(held, waiting), chunk);
     }
 
     // Held bytes that never end on a packet (a stream read at points that
@@ -263,31 +265,27 @@ private slots:
     void aFullBufferHandsOnWholePackets()
     {
         QFETCH(bool, replyAwaited);
-        RecordingView w;
-        LogEnabled = true;
-        ReadMode = replyAwaited;
+        View w;
+        w.receiver.LogEnabled = true;
+        w.receiver.ReadMode = replyAwaited;
         const QByteArray bytes = QByteArray::fromHex("0101900 0FA").repeated(60);
         // 256 bytes in events that all end inside a packet, then the rest.
         feed(w, bytes.left(1));
         for (int at = 1; at < 256; at += 5)
             feed(w, bytes.mid(at, 5));
-        QCOMPARE(RecvCount, 256);
+        QCOMPARE(w.receiver.heldCount(), 256);
         QVERIFY(w.log(Channel::A).isEmpty() && w.replies.isEmpty());
-        for (int done = 256; done < bytes.size();) {
-            const int n = nextChunkSize(int(bytes.size()) - done);
-            feed(w, bytes.mid(done, n));
-            done += n;
-        }
-        QCOMPARE(RecvCount, 0);
+        w.receive(bytes.mid(256));
+        QCOMPARE(w.receiver.heldCount(), 0);
         QCOMPARE(w.replies, replyAwaited ? QList<QByteArray>{bytes.left(255)} : QList<QByteArray>());
         QCOMPARE(w.log(Channel::A).size(), replyAwaited ? 60 - 51 : 60);
         QVERIFY(w.status.isEmpty());
         QString handedOn;
-        for (qsizetype at = LogText.indexOf(QStringLiteral("N5-")); at >= 0;
-             at = LogText.indexOf(QStringLiteral("N5-"), at + 1)) {
-            const qsizetype from = LogText.indexOf(QLatin1Char(' '), at) + 1;
-            const qsizetype to = LogText.indexOf(QStringLiteral("  "), from);
-            handedOn += LogText.mid(from, to < 0 ? -1 : to - from);
+        for (qsizetype at = w.receiver.LogText.indexOf(QStringLiteral("N5-")); at >= 0;
+             at = w.receiver.LogText.indexOf(QStringLiteral("N5-"), at + 1)) {
+            const qsizetype from = w.receiver.LogText.indexOf(QLatin1Char(' '), at) + 1;
+            const qsizetype to = w.receiver.LogText.indexOf(QStringLiteral("  "), from);
+            handedOn += w.receiver.LogText.mid(from, to < 0 ? -1 : to - from);
         }
         handedOn.remove(QLatin1Char(':')).remove(QLatin1Char(' '));
         QCOMPARE(handedOn, QString::fromLatin1(bytes.toHex().toUpper()));
@@ -297,8 +295,8 @@ private slots:
     // counted (the sanitizers watch the memory).
     void randomStream()
     {
-        RecordingView w;
-        LogEnabled = true;
+        View w;
+        w.receiver.LogEnabled = true;
         QRandomGenerator rng(7);
         int total = 0;
         for (int event = 0; event < 3000; ++event) {
@@ -306,16 +304,16 @@ private slots:
             for (char &c : bytes)
                 c = char(rng.bounded(256));
             for (qsizetype done = 0; done < bytes.size();) {
-                const int n = nextChunkSize(int(bytes.size() - done));
-                receiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData() + done), n);
+                const int n = w.receiver.nextChunkSize(int(bytes.size() - done));
+                w.receiver.receiveChunk(reinterpret_cast<const quint8 *>(bytes.constData() + done), n);
                 done += n;
-                QVERIFY(RecvCount >= 0 && RecvCount <= RecvBufferSize);
+                QVERIFY(w.receiver.heldCount() >= 0 && w.receiver.heldCount() <= RecvBufferSize);
             }
             total += int(bytes.size());
             if (event % 100 == 0)
-                resetReceiver(w);
+                w.receiver.resetReceiver();
         }
-        QCOMPARE(RecvTotal, total);
+        QCOMPARE(w.receiver.RecvTotal, total);
         QVERIFY(int(w.log(Channel::A).size()) > 0);
     }
 
@@ -323,7 +321,7 @@ private slots:
     // full-precision value and the "h:nn" label.
     void chartPointsFollowViewButtons()
     {
-        RecordingView w;
+        View w;
         w.viewOn[size_t(SeriesId::AU)] = false;
         feed(w, QByteArray::fromHex("01019100FD"));
         QCOMPARE(w.points[size_t(SeriesId::AU)].size(), 0);
@@ -338,7 +336,7 @@ private slots:
 
     void sensorReadings()
     {
-        RecordingView w;
+        View w;
         const QByteArray reading = QByteArray::fromHex("3000FDFF9C");
         feed(w, reading); // settings page not shown
         QVERIFY(w.sensorReadings.isEmpty());
@@ -356,6 +354,84 @@ private slots:
         QCOMPARE(w.points[size_t(SeriesId::BT)][0].value, 10.0);
         QCOMPARE(w.log(Channel::A).size(), 1);
         QCOMPARE(w.log(Channel::B).size(), 0);
+    }
+
+    // Each receiver owns its link: two chargers on two ports share no held
+    // byte, counter, read mode or link log.
+    void receiversShareNothing()
+    {
+        View a, b;
+        a.receiver.LogEnabled = true;
+        const QByteArray sample = QByteArray::fromHex("0101900 0FA");
+        feed(a, sample.left(3));
+        b.receiver.ReadMode = true;
+        feed(b, sample);
+        feed(a, sample.mid(3));
+        QCOMPARE(a.log(Channel::A).size(), 1);
+        QCOMPARE(b.log(Channel::A).size(), 0); // held as a reply's first packet
+        QCOMPARE(b.receiver.heldCount(), 5);
+        QVERIFY(!a.receiver.ReadMode);
+        QCOMPARE(a.receiver.RecvTotal, 5);
+        QCOMPARE(b.receiver.RecvTotal, 5);
+        QVERIFY(a.receiver.LogText.contains(QStringLiteral("N5-5 :01 01 90 00 FA")));
+        QCOMPARE(b.receiver.LogText, logLegend());
+    }
+
+    // The port's read loop: reads sized to keep packets whole, and an end
+    // when the port gives less than it said was waiting.
+    void readLoop()
+    {
+        View w;
+        const QByteArray bytes = QByteArray::fromHex("0101900 0FA").repeated(60); // 300 bytes
+        QList<int> asked;
+        qsizetype at = 0;
+        const int taken = w.receiver.receive(int(bytes.size()) + 7, [&](quint8 *buffer, int most) {
+            asked << most;
+            const int n = int(std::min<qsizetype>(most, bytes.size() - at));
+            std::memcpy(buffer, bytes.constData() + at, size_t(n));
+            at += n;
+            return n;
+        });
+        QCOMPARE(taken, 300);
+        QCOMPARE(asked, (QList<int>{255, 52, 7})); // the last one came back empty
+        QCOMPARE(w.log(Channel::A).size(), 60);
+        QCOMPARE(w.receiver.heldCount(), 0);
+    }
+
+    // The shown charge clock keeps growing across midnight from the time it
+    // last showed; with nothing shown yet it carries the time reached.
+    void chargeClockAcrossMidnight()
+    {
+        ChargeClock clock;
+        clock.start(at(23, 59, 0));
+        now_ = QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59, 600));
+        QCOMPARE(clock.tick(), QStringLiteral("00:00:59"));
+        now_ = QDateTime(QDate(2026, 12, 7), QTime(0, 0, 1));
+        QCOMPARE(clock.tick(), QStringLiteral("00:00:59"));
+        now_ = QDateTime(QDate(2026, 12, 7), QTime(0, 0, 30));
+        QCOMPARE(clock.tick(), QStringLiteral("00:01:28"));
+        QVERIFY(clock.started());
+
+        // Started just before midnight, first shown just after it.
+        ChargeClock late;
+        late.start(at(23, 59, 59));
+        now_ = QDateTime(QDate(2026, 12, 7), QTime(0, 0, 0, 900));
+        QCOMPARE(late.tick(), QStringLiteral("00:00:01"));
+        now_ = QDateTime(QDate(2026, 12, 7), QTime(0, 1, 0));
+        QCOMPARE(late.tick(), QStringLiteral("00:01:01"));
+
+        // Started just after midnight: nothing to carry.
+        ChargeClock early;
+        early.start(at(0, 0, 0, 500));
+        now_ = QDateTime(QDate(2026, 12, 7), QTime(0, 0, 1, 600));
+        QCOMPARE(early.tick(), QStringLiteral("00:00:01"));
+        QCOMPARE(early.TimeOffset, 0.0);
+
+        // Stopped, the shown time is gone: a later start carries no old one.
+        clock.stop();
+        QVERIFY(!clock.started());
+        clock.restart(at(0, 0, 1));
+        QVERIFY(!clock.started());
     }
 };
 

@@ -59,7 +59,7 @@ QByteArray packet(int channel, int adc, int temp)
 
 void feed(TfmMain &w, const QByteArray &bytes)
 {
-    receiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData()), int(bytes.size()));
+    w.receiver.receiveChunk(reinterpret_cast<const quint8 *>(bytes.constData()), int(bytes.size()));
 }
 
 void compareCurves(TfmMain &restored, const std::array<std::vector<ChartPoint>, 4> &expected)
@@ -347,16 +347,15 @@ private slots:
     void restoredAsTheyWere()
     {
         QTemporaryDir state;
-        resetLinkState();
-        LogEnabled = true;
         QStringList a, b;
         std::array<std::vector<ChartPoint>, 4> curves;
         QString linkLog;
         double started = 0;
         {
             TfmMain w;
+            w.receiver.LogEnabled = true;
             w.startJournal(state.path());
-            StartTime = 0.5;
+            w.receiver.clock.StartTime = 0.5;
             w.Label25->setText(QStringLiteral("12:00:00"));
             for (int i = 0; i < 30; ++i) {
                 feed(w, packet(0, 520 + i, 250 + i) + packet(1, 600 - i, 300));
@@ -372,14 +371,12 @@ private slots:
             a = w.Memo1->lines();
             b = w.Memo2->lines();
             curves = curvesOf(w);
-            linkLog = LogText;
-            started = StartTime;
+            linkLog = w.receiver.LogText;
+            started = w.receiver.clock.StartTime;
             w.journalTimerTimer();
             w.journalFile()->flush();
             QVERIFY(w.series(SeriesId::AT).count() < w.series(SeriesId::AU).count());
         } // gone without a word, as in a crash
-
-        resetLinkState();
         auto &dialogs = ScriptedDialogs::install();
         dialogs.answers = {QMessageBox::Yes};
         TfmMain w;
@@ -399,8 +396,8 @@ private slots:
         QCOMPARE(w.Memo2->lines(), b);
         QVERIFY(w.Memo1->isModified());
         compareCurves(w, curves);
-        QCOMPARE(LogText, linkLog);
-        QCOMPARE(StartTime, started);
+        QCOMPARE(w.receiver.LogText, linkLog);
+        QCOMPARE(w.receiver.clock.StartTime, started);
         QCOMPARE(w.Label25->text(), QStringLiteral("12:00:00"));
         // The restored journal is this run's own now, and goes on.
         QCOMPARE(journalsIn(state.path()).size(), 1);
@@ -410,7 +407,7 @@ private slots:
         w.ComPort1->setPort(QStringLiteral("/nonexistent/ttyX"));
         w.btnStart->click();
         QCOMPARE(quiet.messages.size(), 1);
-        QCOMPARE(StartTime, started);
+        QCOMPARE(w.receiver.clock.StartTime, started);
         QCOMPARE(w.Label25->text(), QStringLiteral("12:00:00"));
     }
 
@@ -653,8 +650,6 @@ private slots:
         QVERIFY(child.waitForFinished());
         take();
         sim.stop();
-
-        resetLinkState();
         auto &dialogs = ScriptedDialogs::install();
         dialogs.answers = {QMessageBox::Yes};
         TfmMain w;

@@ -34,6 +34,8 @@ double at(int h, int m, int s, int ms = 0)
 class Window : public TfmMain
 {
 public:
+    // The charge started at ten.
+    Window() { receiver.clock.StartTime = at(10, 0, 0); }
     QList<QByteArray> replies;
     void HandleBlockReply(const quint8 *bytes, int count) override
     {
@@ -43,7 +45,7 @@ public:
 
 void feed(TfmMain &w, const QByteArray &bytes)
 {
-    receiveChunk(w, reinterpret_cast<const quint8 *>(bytes.constData()), int(bytes.size()));
+    w.receiver.receiveChunk(reinterpret_cast<const quint8 *>(bytes.constData()), int(bytes.size()));
 }
 
 } // namespace
@@ -65,9 +67,7 @@ private slots:
     void init()
     {
         useLocale(QStringLiteral("ru_RU"));
-        resetLinkState();
         now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 12, 7, 89));
-        StartTime = at(10, 0, 0);
         QFile::remove(QDir(folder_.path()).filePath(QStringLiteral("zlt.ini")));
     }
 
@@ -103,7 +103,7 @@ private slots:
         QCOMPARE(w.lbRecv->text(), QStringLiteral("Прин. 2"));
         w.lbRecvDblClick();
         QCOMPARE(w.lbRecv->text(), QStringLiteral("Принято"));
-        QCOMPARE(RecvTotal, 0);
+        QCOMPARE(w.receiver.RecvTotal, 0);
         w.TimerResetReceiverTimer();
         QCOMPARE(w.statusPanelText(1), QStringLiteral("ошибка в принимаемых данных - 00:12:07"));
     }
@@ -155,7 +155,7 @@ private slots:
         f.write("[ComPort1]\r\nLog=1\r\nPort=/dev/ttyUSB0\r\nBaudRate=12345\r\nparity=even\r\nFlowControl=Custom\r\n");
         f.close();
         Window w;
-        QVERIFY(LogEnabled);
+        QVERIFY(w.receiver.LogEnabled);
         QCOMPARE(w.ComPort1->Port(), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(w.ComPort1->BaudRate(), br9600); // unknown text
         QCOMPARE(w.ComPort1->Parity().Bits(), prEven);
@@ -173,7 +173,7 @@ private slots:
     {
         Window w;
         now_ = QDateTime(QDate(2026, 12, 6), QTime(23, 59, 0));
-        StartTime = at(23, 59, 0);
+        w.receiver.clock.StartTime = at(23, 59, 0);
         now_ = QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59));
         w.Timer1Timer();
         QCOMPARE(w.LbTimeA->text(), QStringLiteral("00:00:59"));

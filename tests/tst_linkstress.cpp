@@ -93,7 +93,6 @@ class TestLinkStress : public QObject
     // its line, in order, with its two points, and no dump appears.
     void runOnce(int piece, const char *what)
     {
-        resetLinkState();
         TfmMain w;
         Pty line;
         w.ComPort1->setPort(line.slavePath());
@@ -113,7 +112,7 @@ class TestLinkStress : public QObject
         QVERIFY2(whole, qPrintable(context + QStringLiteral(": %1 and %2 lines")
                                                  .arg(w.Memo1->lineCount())
                                                  .arg(w.Memo2->lineCount())));
-        QCOMPARE(RecvTotal, int(bytes.size()));
+        QCOMPARE(w.receiver.RecvTotal, int(bytes.size()));
         const QRegularExpression adc(QStringLiteral("    ADC=(\\d+)    "));
         for (LogMemo *m : {w.Memo1, w.Memo2}) {
             const QStringList l = m->lines();
@@ -157,7 +156,6 @@ private slots:
     // packets, and the logs go on with measurement lines.
     void strayBytesInACharge()
     {
-        resetLinkState();
         chargesim::Simulator sim({.link = {}, .intervalMs = 10, .fault = chargesim::Fault::StrayByte,
                                   .strayEvery = 20});
         sim.start();
@@ -207,7 +205,6 @@ private slots:
         QFETCH(int, fault);
         QFETCH(QString, mark);
         QFETCH(int, minCount);
-        resetLinkState();
         chargesim::Simulator sim({.link = {}, .intervalMs = 10, .fault = chargesim::Fault(fault)});
         sim.start();
         TfmMain w;

@@ -76,7 +76,6 @@ private slots:
 
     void unpluggedAndBack()
     {
-        resetLinkState();
         const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
         sim.start();
@@ -84,7 +83,7 @@ private slots:
         w.ComPort1->setPort(link);
         w.btnStart->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.Memo1->lineCount() >= 6, 10000);
-        const double started = StartTime;
+        const double started = w.receiver.clock.StartTime;
 
         sim.unplug();
         QTRY_VERIFY(!w.ComPort1->Connected());
@@ -93,7 +92,7 @@ private slots:
         QVERIFY(w.statusPanelText(1).startsWith(QStringLiteral("связь потеряна - ")));
         const int kept = w.Memo1->lineCount();
         QVERIFY(kept >= 6);
-        QCOMPARE(RecvCount, 0);
+        QCOMPARE(w.receiver.heldCount(), 0);
         // The silence timer finds nothing held to report over the loss.
         w.TimerResetReceiverTimer();
         QVERIFY(w.statusPanelText(1).startsWith(QStringLiteral("связь потеряна - ")));
@@ -103,7 +102,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w.ComPort1->Connected(), 5000);
         QCOMPARE(w.btnStart->text(), QStringLiteral("Stop"));
         QVERIFY(w.statusPanelText(1).startsWith(QStringLiteral("связь восстановлена - ")));
-        QCOMPARE(StartTime, started); // the charge's clock goes on
+        QCOMPARE(w.receiver.clock.StartTime, started); // the charge's clock goes on
         QVERIFY(!w.reconnectTimer->isActive());
         QTRY_VERIFY_WITH_TIMEOUT(w.Memo1->lineCount() > kept + 2, 10000);
         QVERIFY(w.Timer1->isActive());
@@ -125,7 +124,6 @@ private slots:
     // the button comes back; nothing opens a dialog.
     void exchangeOverALoss()
     {
-        resetLinkState();
         const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim(
             {.link = link.toStdString(), .samples = false, .fault = chargesim::Fault::LateReply, .lateMs = 3000});
@@ -155,7 +153,6 @@ private slots:
     // count as saved.
     void saveOverALoss()
     {
-        resetLinkState();
         QTemporaryDir files;
         const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});

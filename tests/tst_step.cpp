@@ -16,6 +16,22 @@
 
 namespace {
 
+// The charge started at ten; the clock stands at 10:00:05.
+constexpr double Start = 10.0 / 24;
+double chargeTime()
+{
+    return Clock::timeOfDay() - Start;
+}
+QString chargeTimeText()
+{
+    return Fmt::chargeTime(chargeTime());
+}
+
+struct View : RecordingView
+{
+    View() { receiver.clock.StartTime = Start; }
+};
+
 constexpr int Packets = 60; // both channels, alternating
 
 struct Sample
@@ -80,11 +96,7 @@ void deliver(RecordingView &view, const QByteArray &bytes, quint32 seed, PacketO
     for (qsizetype at = 0; at < bytes.size();) {
         const int event = std::min(int(rng.bounded(1, 8)), int(bytes.size() - at));
         const auto *data = reinterpret_cast<const quint8 *>(bytes.constData() + at);
-        for (int done = 0; done < event;) {
-            const int n = nextChunkSize(event - done);
-            receiveChunk(view, data + done, n);
-            done += n;
-        }
+        view.receiver.receive(data, event);
         if (model)
             model->event(data, event);
         at += event;
@@ -103,9 +115,6 @@ private slots:
         useLocale(QStringLiteral("ru_RU"));
         Clock::setSteadySource(nullptr);
         Clock::setSource([] { return QDateTime(QDate(2026, 12, 6), QTime(10, 0, 5)); });
-        resetLinkState();
-        StartTime = 10.0 / 24;
-        AdcStep = 250;
     }
 
     // A fault in the middle of a stream: the packets before it are intact,
@@ -151,7 +160,7 @@ private slots:
         QByteArray bytes = bytesOf(sent);
         bytes.remove(at, remove);
         bytes.insert(at, add);
-        RecordingView view;
+        View view;
         PacketOracle model({}, chargeTimeText(), Fmt::hoursMinutes(chargeTime()), QString());
         deliver(view, bytes, seed, &model);
         if (!told) {
@@ -201,7 +210,7 @@ private slots:
         // The odd packets come every fourth packet from the tenth on.
         for (int p = 40; p >= 10; p -= 4)
             bytes.insert(p * 5, odd);
-        RecordingView view;
+        View view;
         deliver(view, bytes, 3);
         for (const quint8 code : {1, 2}) {
             QStringList got = view.log(code == 1 ? Channel::A : Channel::B);
@@ -222,12 +231,12 @@ private slots:
         const QList<Sample> sent = samples(false);
         QByteArray bytes = bytesOf(sent);
         bytes.insert(50, '\x07'); // the stream now ends where a packet of the new step ends
-        RecordingView view;
+        View view;
         deliver(view, bytes, 5);
         QVERIFY(view.status.last().startsWith(QStringLiteral("синхронизация восстановлена - ")));
-        QCOMPARE(RecvCount, 0);
+        QCOMPARE(view.receiver.heldCount(), 0);
         const QByteArray reply = QByteArray::fromHex("CC00141E02660A0A01280A8E01FF");
-        ReadMode = true;
+        view.receiver.ReadMode = true;
         deliver(view, reply + QByteArray(1, '\x00'), 6);
         QCOMPARE(view.replies, QList<QByteArray>{reply + QByteArray(1, '\x00')});
     }
@@ -240,16 +249,12 @@ private slots:
     {
         const QByteArray pair = QByteArray::fromHex("0101900 0EE 020191 00EF");
         const QByteArray bytes = QByteArray(1, '\x5A') + pair.repeated(75);
-        RecordingView view;
-        receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData()), 1);
+        View view;
+        view.receiver.receiveChunk(reinterpret_cast<const quint8 *>(bytes.constData()), 1);
         for (int at = 1; at < 256; at += 5)
-            receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + at), 5);
-        QCOMPARE(RecvCount, 256);
-        for (int done = 256; done < bytes.size();) {
-            const int n = nextChunkSize(int(bytes.size()) - done);
-            receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + done), n);
-            done += n;
-        }
+            view.receiver.receiveChunk(reinterpret_cast<const quint8 *>(bytes.constData() + at), 5);
+        QCOMPARE(view.receiver.heldCount(), 256);
+        view.receive(bytes.mid(256));
         QCOMPARE(view.status, QStringList{stepRegainedText(chargeTimeText())});
         // The four packets read out of step are dumped (once: their call
         // holds more than two), then read again.
@@ -257,7 +262,7 @@ private slots:
                  QStringList(75, sampleLineText(chargeTimeText(), 0x190, 250, 0xEE)));
         QCOMPARE(withoutDumps(view.log(Channel::B), 1),
                  QStringList(75, sampleLineText(chargeTimeText(), 0x191, 250, 0xEF)));
-        QCOMPARE(RecvCount, 0);
+        QCOMPARE(view.receiver.heldCount(), 0);
     }
 
     // A packet that cannot be decoded among those read again after a move
@@ -268,17 +273,17 @@ private slots:
         const QByteArray sample = QByteArray::fromHex("0101900 0EE");
         const QByteArray bytes = QByteArray(1, '\xEE') + sample + QByteArray::fromHex("0500640000")
                                  + sample.repeated(4);
-        RecordingView view;
-        receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData()), 25);
+        View view;
+        view.receiver.receiveChunk(reinterpret_cast<const quint8 *>(bytes.constData()), 25);
         // The four packets out of step share one dump.
         QCOMPARE(withoutDumps(view.log(Channel::A), 1),
                  QStringList{sampleLineText(chargeTimeText(), 0x190, 250, 0xEE)});
         QCOMPARE(view.status.last(), QStringLiteral("ошибка в принимаемых данных - ") + chargeTimeText());
-        QCOMPARE(RecvCount, 4);
-        receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + 25), int(bytes.size()) - 25);
+        QCOMPARE(view.receiver.heldCount(), 4);
+        view.receiver.receiveChunk(reinterpret_cast<const quint8 *>(bytes.constData() + 25), int(bytes.size()) - 25);
         QCOMPARE(withoutDumps(view.log(Channel::A), 1),
                  QStringList(3, sampleLineText(chargeTimeText(), 0x190, 250, 0xEE)));
-        QCOMPARE(RecvCount, 0);
+        QCOMPARE(view.receiver.heldCount(), 0);
     }
 
     // Bytes that pile up without the held count ever ending on a packet (a
@@ -287,15 +292,11 @@ private slots:
     {
         const QList<Sample> sent = samples(false);
         const QByteArray bytes = bytesOf(sent).repeated(4); // 1200 bytes
-        RecordingView view;
+        View view;
         // Events of 77 and 70 bytes: 7-byte writes read ten or eleven at a time.
         for (qsizetype at = 0, k = 0; at < bytes.size(); ++k) {
             const int event = std::min(k % 2 ? 70 : 77, int(bytes.size() - at));
-            for (int done = 0; done < event;) {
-                const int n = nextChunkSize(event - done);
-                receiveChunk(view, reinterpret_cast<const quint8 *>(bytes.constData() + at + done), n);
-                done += n;
-            }
+            view.receive(bytes.mid(at, event));
             at += event;
         }
         QCOMPARE(view.log(Channel::A), expectedLines(sent, 1) + expectedLines(sent, 1)
@@ -353,7 +354,7 @@ private slots:
     {
         qint64 now = 0;
         Clock::setSteadySource([&now] { return now; });
-        RecordingView view;
+        View view;
         QRandomGenerator rng(7);
         const QByteArray sample = QByteArray::fromHex("0101900 0FA"), failing = QByteArray::fromHex("0500640000");
         for (int k = 0; now < 8000; now += 100, ++k) {
@@ -365,24 +366,23 @@ private slots:
                     line += char(rng.bounded(256));
                 line += (k * 3 + p) % 10 == 9 ? failing : sample;
             }
-            receiveChunk(view, reinterpret_cast<const quint8 *>(line.constData()), int(line.size()));
+            view.receiver.receiveChunk(reinterpret_cast<const quint8 *>(line.constData()), int(line.size()));
         }
         QCOMPARE(view.status.count(noiseSuspectedText()), 1);
         QCOMPARE(view.status.last(), noiseSuspectedText());
 
-        resetReceiver(view); // a silence: the line is quiet, then clean
+        view.receiver.resetReceiver(); // a silence: the line is quiet, then clean
         const QByteArray clean = bytesOf(samples(false)).left(200); // two seconds
         for (int at = 0; at < clean.size(); at += 10, now += 100)
-            receiveChunk(view, reinterpret_cast<const quint8 *>(clean.constData() + at), 10);
+            view.receiver.receiveChunk(reinterpret_cast<const quint8 *>(clean.constData() + at), 10);
         const QByteArray bad = QByteArray::fromHex("0500640000");
-        receiveChunk(view, reinterpret_cast<const quint8 *>(bad.constData()), 5);
+        view.receiver.receiveChunk(reinterpret_cast<const quint8 *>(bad.constData()), 5);
         QCOMPARE(view.status.last(), QStringLiteral("ошибка в принимаемых данных - ") + chargeTimeText());
 
-        resetLinkState();
-        RecordingView quiet;
+        View quiet;
         const QByteArray stream = bytesOf(samples(false));
         for (int at = 0; at + 10 <= stream.size(); at += 10, now += 100)
-            receiveChunk(quiet, reinterpret_cast<const quint8 *>(stream.constData() + at), 10);
+            quiet.receiver.receiveChunk(reinterpret_cast<const quint8 *>(stream.constData() + at), 10);
         QCOMPARE(quiet.status, QStringList());
     }
     void cleanupTestCase() { Clock::setSteadySource(nullptr); }

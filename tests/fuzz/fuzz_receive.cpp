@@ -36,9 +36,9 @@ struct Input
 void feed(RecordingView &view, const uint8_t *bytes, int waiting)
 {
     while (waiting > 0) {
-        const int n = nextChunkSize(waiting);
-        receiveChunk(view, bytes, n);
-        if (RecvCount < 0 || RecvCount > RecvBufferSize)
+        const int n = view.receiver.nextChunkSize(waiting);
+        view.receiver.receiveChunk(bytes, n);
+        if (view.receiver.heldCount() < 0 || view.receiver.heldCount() > RecvBufferSize)
             std::abort();
         bytes += n;
         waiting -= n;
@@ -47,8 +47,8 @@ void feed(RecordingView &view, const uint8_t *bytes, int waiting)
 
 void raw(Input in)
 {
-    LogEnabled = in.byte() & 2;
     RecordingView view;
+    view.receiver.LogEnabled = in.byte() & 2;
     const uint8_t flags = in.byte();
     view.settingsPageShown = flags & 1;
     view.chartingSensors = flags & 2;
@@ -58,14 +58,14 @@ void raw(Input in)
     while (in.more()) {
         const uint8_t control = in.byte();
         if (control & 0x80)
-            ReadMode = true;
+            view.receiver.ReadMode = true;
         if (control & 0x40)
-            resetReceiver(view);
+            view.receiver.resetReceiver();
         const int waiting = int(std::min<size_t>((control & 0x3F) + 1, in.size - in.at));
         feed(view, in.data + in.at, waiting);
         in.at += size_t(waiting);
     }
-    resetReceiver(view);
+    view.receiver.resetReceiver();
 }
 
 bool isKnown(uint8_t code)
@@ -165,7 +165,6 @@ void legal(Input in)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    resetLinkState();
     const Input in{data, size};
     if (size > 0 && data[0] & 1)
         legal(in);

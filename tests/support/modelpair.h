@@ -19,14 +19,13 @@ public:
     ModelPair(const PacketOracle::Settings &s, double chargeTime, const QDateTime &now)
         : model(s, Fmt::chargeTime(chargeTime), Fmt::hoursMinutes(chargeTime), Fmt::wallClockStamp(now.time()))
     {
-        resetLinkState();
         Clock::setSource([now] { return now; });
         // Each read a quarter of a second later: the stream spans seconds,
         // as the watch for noise judges it.
         Clock::setSteadySource([this] { return steadyMs_ += 250; });
-        StartTime = Clock::timeOfDay() - chargeTime;
-        AdcStep = quint16(s.adcStep);
-        LogEnabled = s.logEnabled;
+        link.clock.StartTime = Clock::timeOfDay() - chargeTime;
+        link.AdcStep = quint16(s.adcStep);
+        link.LogEnabled = s.logEnabled;
         view.adcStep = s.adcStep;
         view.senseR = s.senseR;
         view.rdTenths = s.rdTenths;
@@ -42,11 +41,7 @@ public:
     // A received-characters event, taken in the reads the receiver sizes.
     void event(const quint8 *bytes, int waiting)
     {
-        for (int done = 0; done < waiting;) {
-            const int n = nextChunkSize(waiting - done);
-            receiveChunk(view, bytes + done, n);
-            done += n;
-        }
+        link.receive(bytes, waiting);
         model.event(bytes, waiting);
     }
     void event(const QByteArray &bytes)
@@ -55,12 +50,12 @@ public:
     }
     void silence()
     {
-        resetReceiver(view);
+        link.resetReceiver();
         model.silenceTick();
     }
     void awaitReply()
     {
-        ReadMode = true;
+        link.ReadMode = true;
         model.replyAwaited();
     }
 
@@ -92,7 +87,7 @@ public:
         if (view.sensorReadings != model.sensorReadings)
             return QStringLiteral("sensor readings: %1, model %2")
                 .arg(view.sensorReadings.size()).arg(model.sensorReadings.size());
-        const QString linkLog = LogText.mid(logLegend().size());
+        const QString linkLog = link.LogText.mid(logLegend().size());
         if (linkLog != model.linkLog) {
             qsizetype i = 0;
             while (i < linkLog.size() && i < model.linkLog.size() && linkLog[i] == model.linkLog[i])
@@ -100,14 +95,16 @@ public:
             return QStringLiteral("link log from %1: '%2', model '%3'")
                 .arg(i).arg(linkLog.mid(i, 80), model.linkLog.mid(i, 80));
         }
-        if (RecvTotal != model.receivedTotal || RecvCount != model.held() || ReadMode != model.readMode())
+        if (link.RecvTotal != model.receivedTotal || link.heldCount() != model.held()
+            || link.ReadMode != model.readMode())
             return QStringLiteral("counters: %1 %2 %3, model %4 %5 %6")
-                .arg(RecvTotal).arg(RecvCount).arg(ReadMode)
+                .arg(link.RecvTotal).arg(link.heldCount()).arg(link.ReadMode)
                 .arg(model.receivedTotal).arg(model.held()).arg(model.readMode());
         return {};
     }
 
     RecordingView view;
+    Receiver &link = view.receiver;
     PacketOracle model;
 
 private:

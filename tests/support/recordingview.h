@@ -1,9 +1,10 @@
 #pragma once
 
-// A LinkView that records what the link routines do, so that framing and
-// decoding can be tested without a window.
+// A LinkView that records what the link routines do, with the receiver it
+// serves, so that framing and decoding can be tested without a window.
 
 #include "link/linkview.h"
+#include "link/statistika.h"
 
 #include <QList>
 #include <QStringList>
@@ -33,6 +34,21 @@ public:
     int adcStep = 250;  // UpDStepADC (AdcStep is the link's own copy)
     int senseR = 51;    // UpDResistr
     int rdTenths = 39;  // UpDRdecharge
+
+    // The link, as the window owns one; its step as start-up sets it.
+    Receiver receiver{*this};
+    RecordingView() { receiver.AdcStep = quint16(adcStep); }
+
+    // One read of exactly these bytes.
+    void receiveChunk(const QByteArray &bytes)
+    {
+        receiver.receiveChunk(reinterpret_cast<const quint8 *>(bytes.constData()), int(bytes.size()));
+    }
+    // A received-characters event, in the reads the receiver sizes.
+    void receive(const QByteArray &bytes)
+    {
+        receiver.receive(reinterpret_cast<const quint8 *>(bytes.constData()), int(bytes.size()));
+    }
 
     QStringList &log(Channel ch) { return logs[ch == Channel::A ? 0 : 1]; }
 
