@@ -68,8 +68,7 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     // second: no busy loop, and a replugged charger is heard at once.
     reconnectTimer = make<QTimer>(this, "reconnectTimer");
     reconnectTimer->setInterval(500);
-    screenPace_.setInterval(ScreenPaceMs);
-    connect(&screenPace_, &QTimer::timeout, this, [this] { screenPaceTimer(); });
+    screenPace_ = new ScreenPacer(ScreenPaceMs, [this] { return showNews(); }, this);
     journalTimer = make<QTimer>(this, "journalTimer");
     journalTimer->setInterval(JournalFile::SyncIntervalMs);
     handEditTimer = make<QTimer>(this, "handEditTimer");

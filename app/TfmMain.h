@@ -4,9 +4,11 @@
 #include "link/linkview.h"
 #include "link/statistika.h"
 #include "charts/chargesummary.h"
+#include "charts/chargewatch.h"
 #include "charts/chartlines.h"
 #include "charts/engine/series.h"
 #include "serial/devicewatch.h"
+#include "platform/screenpacer.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -431,8 +433,7 @@ private:
     double trickleFor(const ChargeSummary &s) const;
     DesktopNotices *notices_ = nullptr;
     SleepInhibitor *inhibitor_ = nullptr;
-    std::array<bool, 2> charging_{};
-    std::array<ChargeStop, 2> stopped_{ChargeStop::Unknown, ChargeStop::Unknown};
+    ChargeWatch watch_;
     QElapsedTimer lastDecodeNotice_;
     // What the link changes on the screen is shown at one pace, all in the
     // same pass: the logs' new lines, the received count and the chart.
@@ -440,9 +441,8 @@ private:
     // logs and their scroll bars, or the chart); news after a quiet spell
     // (a charger's sample a second) shows at once.
     static constexpr int ScreenPaceMs = 333;
-    QTimer screenPace_;          // runs while the link brings news
-    void paceScreen();
-    void screenPaceTimer();
+    ScreenPacer *screenPace_ = nullptr; // runs while the link brings news
+    void paceScreen() { screenPace_->news(); }
     bool showNews(); // false when there was nothing new to show
     bool chartDirty_ = false;
     bool receivedDirty_ = false;

@@ -78,18 +78,15 @@ void TfmMain::notice(const QString &title, const QString &body, bool trouble)
 
 void TfmMain::watchLine(Channel ch, const QString &line)
 {
-    const size_t i = size_t(ch);
     if (line.startsWith(QLatin1String("END:"))) {
-        charging_[i] = false;
+        const bool noneCharging = watch_.ended(int(ch));
         chargeEnded(ch);
+        if (noneCharging)
+            inhibitor_->release();
         return;
     }
-    // The first sample of a charge: from here until it ends, no sleep.
-    if (!charging_[i] && line.contains(SampleMark) && ComPort1->Connected()) {
-        charging_[i] = true;
-        stopped_[i] = ChargeStop::Running;
+    if (line.contains(SampleMark) && watch_.sample(int(ch), ComPort1->Connected()))
         inhibitor_->hold();
-    }
 }
 
 void TfmMain::chargeEnded(Channel ch)
@@ -104,30 +101,18 @@ void TfmMain::chargeEnded(Channel ch)
         notice(summaryTitle(s, letter(ch)) + (regular ? QStringLiteral(" - окончен") : QStringLiteral(" - ошибка")),
                summaryLine(s, trickleFor(s)), !regular);
     }
-    if (!charging_[0] && !charging_[1])
-        inhibitor_->release();
 }
 
 void TfmMain::chargeInterrupted(ChargeStop why)
 {
-    for (size_t i = 0; i < 2; ++i) {
-        if (charging_[i])
-            stopped_[i] = why;
-        charging_[i] = false;
-    }
+    watch_.interrupted(why);
     inhibitor_->release();
 }
 
 void TfmMain::linkLostNotice()
 {
-    if (!charging_[0] && !charging_[1])
-        return;
-    // The charger goes on charging: the computer stays awake while the
-    // adapter is awaited.
-    for (size_t i = 0; i < 2; ++i)
-        if (charging_[i])
-            stopped_[i] = ChargeStop::LinkLost;
-    notice(QStringLiteral("Связь с зарядным устройством потеряна"), statusPanelText(1), true);
+    if (watch_.linkLost())
+        notice(QStringLiteral("Связь с зарядным устройством потеряна"), statusPanelText(1), true);
 }
 
 void TfmMain::decodeErrorNotice(const QString &chargeTime)
@@ -151,10 +136,7 @@ QString TfmMain::channelSummary(Channel ch) const
     if (charges.empty())
         return QStringLiteral("Канал %1: зарядов нет").arg(QLatin1Char(letter(ch)));
     const ChargeSummary &last = charges.back();
-    const ChargeStop stop = !charging_[size_t(ch)]      ? stopped_[size_t(ch)]
-                            : reconnectTimer->isActive() ? ChargeStop::LinkLost
-                                                         : ChargeStop::Running;
-    QString text = summaryText(last, letter(ch), trickleFor(last), stop);
+    QString text = summaryText(last, letter(ch), trickleFor(last), watch_.stop(int(ch), reconnectTimer->isActive()));
     // While a charge runs, the one before it is still worth a look.
     if (!last.endReport && charges.size() > 1) {
         const ChargeSummary &before = charges[charges.size() - 2];

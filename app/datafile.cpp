@@ -168,8 +168,5 @@ void TfmMain::NDeleteAllClick()
         Dialogs::instance().message(this, QStringLiteral("Error"), Dialogs::Icon::None);
     }
     restartJournal();
-    // Charges that ran before the clear are no longer in the logs to sum up.
-    for (size_t i = 0; i < 2; ++i)
-        if (!charging_[i])
-            stopped_[i] = ChargeStop::Unknown;
+    watch_.logsCleared();
 }

@@ -231,22 +231,12 @@ void TfmMain::showReceivedTotal(int total)
     // The first count after a pause shows at once; on a busy line, the
     // latest one with the next pass of the screen.
     receivedShown_ = total;
-    if (screenPace_.isActive()) {
+    if (screenPace_->running()) {
         receivedDirty_ = true;
     } else {
         lbRecv->setText(QStringLiteral("Прин. ") + QString::number(total));
         paceScreen();
     }
-}
-
-void TfmMain::paceScreen()
-{
-    // News after a quiet spell shows as soon as this delivery is handled;
-    // what follows it on a busy line waits for the next pass of the pace.
-    if (screenPace_.isActive())
-        return;
-    screenPace_.start();
-    QTimer::singleShot(0, this, [this] { showNews(); });
 }
 
 bool TfmMain::showNews()
@@ -259,13 +249,6 @@ bool TfmMain::showNews()
     if (std::exchange(chartDirty_, false))
         Chart1->update();
     return news;
-}
-
-void TfmMain::screenPaceTimer()
-{
-    // A quiet link lets the pace stop; the next news starts it again.
-    if (!showNews())
-        screenPace_.stop();
 }
 
 void TfmMain::showReceiveError(const QString &chargeTime)

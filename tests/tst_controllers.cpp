@@ -1,0 +1,87 @@
+// What the window used to decide itself, without a window: the charge watch
+// and the screen's pace.
+
+#include "charts/chargewatch.h"
+#include "platform/screenpacer.h"
+
+#include <QtTest>
+
+class TestControllers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A charge holds the computer awake from its first sample over the open
+    // port to its end report; the last channel to end lets it sleep.
+    void chargesHoldSleepUntilTheLastEnds()
+    {
+        ChargeWatch w;
+        QVERIFY(!w.sample(0, false)); // a file's samples begin no charge
+        QVERIFY(!w.charging(0));
+        QVERIFY(w.sample(0, true));
+        QVERIFY(!w.sample(0, true)); // once a charge
+        QVERIFY(w.sample(1, true));
+        QCOMPARE(w.stop(0, false), ChargeStop::Running);
+        QCOMPARE(w.stop(0, true), ChargeStop::LinkLost);
+        QVERIFY(!w.ended(0));
+        QVERIFY(!w.charging(0) && w.charging(1));
+        QVERIFY(w.ended(1));
+        QVERIFY(!w.anyCharging());
+        // An ended charge keeps how it stood until the logs are cleared.
+        QCOMPARE(w.stop(1, false), ChargeStop::Running);
+        w.logsCleared();
+        QCOMPARE(w.stop(1, false), ChargeStop::Unknown);
+    }
+
+    // Stop, a lost adapter and a cleared log act on the running charges only.
+    void interruptions()
+    {
+        ChargeWatch w;
+        QVERIFY(!w.linkLost()); // nothing running: no notice
+        w.sample(1, true);
+        QVERIFY(w.linkLost());
+        QVERIFY(w.charging(1)); // the charger goes on while the adapter is awaited
+        QCOMPARE(w.stop(1, true), ChargeStop::LinkLost);
+        w.logsCleared();
+        QCOMPARE(w.stop(1, true), ChargeStop::LinkLost);
+        w.interrupted(ChargeStop::Stopped);
+        QVERIFY(!w.anyCharging());
+        QCOMPARE(w.stop(1, false), ChargeStop::Stopped);
+        QCOMPARE(w.stop(0, false), ChargeStop::Unknown); // never charged
+        QVERIFY(w.sample(1, true)); // a new charge
+        QCOMPARE(w.stop(1, false), ChargeStop::Running);
+    }
+
+    // News after a quiet spell shows once the event loop is back; a busy
+    // source is shown once a pass; a pass with nothing new stops the pace.
+    void pace()
+    {
+        int pending = 0, shown = 0, passes = 0;
+        ScreenPacer pacer(20, [&] {
+            ++passes;
+            const bool news = pending > 0;
+            shown += std::exchange(pending, 0);
+            return news;
+        });
+        ++pending;
+        pacer.news();
+        QVERIFY(pacer.running());
+        QCOMPARE(shown, 0); // not inside the delivery
+        QTRY_COMPARE(shown, 1);
+        const int first = passes;
+        for (int i = 0; i < 5; ++i) {
+            ++pending;
+            pacer.news(); // the pace runs: no pass of their own
+        }
+        QCOMPARE(passes, first);
+        QTRY_COMPARE(shown, 6);
+        QTRY_VERIFY(!pacer.running());
+        // Quiet again: the next news shows at once.
+        ++pending;
+        pacer.news();
+        QTRY_COMPARE(shown, 7);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestControllers)
+#include "tst_controllers.moc"
