@@ -56,17 +56,18 @@ void TfmMain::startJournal(const QString &folder)
     for (auto it = found.rbegin(); it != found.rend(); ++it) {
         const JournalContent content = replayJournal(it->bytes());
         const QString date = journalDate(content, *it).toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
-        if (content.unsavedLines == 0 && content.damaged == 0) {
-            it->remove(); // everything in it was saved or cleared
-        } else if (restored || content.unsavedLines == 0
-                   || Dialogs::instance().question(this, offerText(content, journalDate(content, *it)),
+        const LeftoverFate fate = leftoverFate(content, restored);
+        if (fate == LeftoverFate::Remove) {
+            it->remove();
+        } else if (fate == LeftoverFate::Offer
+                   && Dialogs::instance().question(this, offerText(content, journalDate(content, *it)),
                                                    QMessageBox::Yes | QMessageBox::No,
                                                    QStringLiteral("Восстановление статистики"))
-                          != QMessageBox::Yes) {
-            it->setAside(date);
-        } else {
+                          == QMessageBox::Yes) {
             restoreJournal(content);
             restored = journal_->adopt(std::move(*it), content.wholeBytes);
+        } else {
+            it->setAside(date);
         }
     }
     if (!restored && journal_->create(folder))

@@ -338,3 +338,12 @@ JournalContent replayJournal(const QByteArray &bytes)
     c.unsavedLines = unsaved[0] + unsaved[1];
     return c;
 }
+
+LeftoverFate leftoverFate(const JournalContent &content, bool oneRestored)
+{
+    if (content.unsavedLines == 0 && content.damaged == 0)
+        return LeftoverFate::Remove;
+    if (oneRestored || content.unsavedLines == 0)
+        return LeftoverFate::SetAside;
+    return LeftoverFate::Offer;
+}

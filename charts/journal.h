@@ -66,3 +66,11 @@ struct JournalContent
 // The journal's bytes replayed. Logs rebuilt into curves are read with the
 // decimal point the journal was written with.
 JournalContent replayJournal(const QByteArray &bytes);
+
+// What becomes of a journal an earlier run left behind, taken newest first:
+// one whose every line was saved or cleared (and nothing torn) is removed;
+// one with unsaved lines is offered back, unless another was restored
+// already, since only one can fill the logs; the rest are set aside under
+// their date. An offer declined is set aside too.
+enum class LeftoverFate { Remove, SetAside, Offer };
+LeftoverFate leftoverFate(const JournalContent &content, bool oneRestored);

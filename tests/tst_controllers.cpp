@@ -2,6 +2,7 @@
 // and the screen's pace.
 
 #include "charts/chargewatch.h"
+#include "charts/journal.h"
 #include "platform/screenpacer.h"
 
 #include <QtTest>
@@ -50,6 +51,33 @@ private slots:
         QCOMPARE(w.stop(0, false), ChargeStop::Unknown); // never charged
         QVERIFY(w.sample(1, true)); // a new charge
         QCOMPARE(w.stop(1, false), ChargeStop::Running);
+    }
+
+    // Journals left behind, newest first: only unsaved work is offered, and
+    // only until one is restored; torn records alone are kept for a look.
+    void leftoverJournals_data()
+    {
+        QTest::addColumn<int>("unsaved");
+        QTest::addColumn<int>("damaged");
+        QTest::addColumn<bool>("oneRestored");
+        QTest::addColumn<int>("fate");
+        QTest::newRow("all saved") << 0 << 0 << false << int(LeftoverFate::Remove);
+        QTest::newRow("all saved, after a restore") << 0 << 0 << true << int(LeftoverFate::Remove);
+        QTest::newRow("unsaved") << 3 << 0 << false << int(LeftoverFate::Offer);
+        QTest::newRow("unsaved and torn") << 3 << 1 << false << int(LeftoverFate::Offer);
+        QTest::newRow("unsaved, after a restore") << 3 << 0 << true << int(LeftoverFate::SetAside);
+        QTest::newRow("torn only") << 0 << 2 << false << int(LeftoverFate::SetAside);
+    }
+    void leftoverJournals()
+    {
+        QFETCH(int, unsaved);
+        QFETCH(int, damaged);
+        QFETCH(bool, oneRestored);
+        QFETCH(int, fate);
+        JournalContent c;
+        c.unsavedLines = unsaved;
+        c.damaged = damaged;
+        QCOMPARE(int(leftoverFate(c, oneRestored)), fate);
     }
 
     // News after a quiet spell shows once the event loop is back; a busy
