@@ -4,6 +4,7 @@
 #include "app/TfmMain.h"
 
 #include "serial/CPort.h"
+#include "serial/CPortSetup.h"
 #include "serial/EComPort.h"
 #include "serial/portlist.h"
 #include "charts/engine/chart.h"
@@ -39,7 +40,7 @@ void TfmMain::TimerResetReceiverTimer()
 
 void TfmMain::SpeedButton1Click()
 {
-    ComPort1->ShowPortSetup();
+    ShowPortSetup(*ComPort1);
 }
 
 void TfmMain::lbRecvDblClick()

@@ -79,8 +79,8 @@ void setComErrorSuffix(std::function<QString()> suffix)
     errorSuffix() = std::move(suffix);
 }
 
-EComPort::EComPort(int code, int winCode)
-    : std::runtime_error(errorMessage(code, winCode)), Code(code), WinCode(winCode)
+EComPort::EComPort(ComError code, int winCode)
+    : std::runtime_error(errorMessage(int(code), winCode)), Code(int(code)), WinCode(winCode)
 {
 }
 
@@ -172,7 +172,7 @@ void TCustomComPort::setSyncMethod(TSyncMethod v)
     if (v == syncMethod_)
         return;
     if (connected_)
-        throw EComPort(14);
+        throw EComPort(ComError::SetWhileConnected);
     syncMethod_ = v;
 }
 
@@ -218,7 +218,7 @@ void TCustomComPort::closeSequence(bool deadDevice)
     DoRLSDChange(false);
     DoBeforeClose();
     if (int err = device_->purge(true, false); err && !deadDevice)
-        throw EComPort(5, err);
+        throw EComPort(ComError::PurgeFailed, err);
     if (thread_) {
         thread_->stop();
         if (thread_->joinPending())
@@ -318,7 +318,7 @@ void TCustomComPort::ApplyLineSettings()
     if (!canApply())
         return;
     if (int err = device_->applyLine(lineConfigOf(*this)))
-        throw EComPort(7, err);
+        throw EComPort(ComError::SetLineState, err);
 }
 
 void TCustomComPort::ApplyTimeouts()
@@ -333,7 +333,7 @@ void TCustomComPort::ApplyTimeouts()
     t.writeMultiplier = static_cast<std::uint32_t>(timeouts_.WriteTotalMultiplier());
     t.writeConstant = static_cast<std::uint32_t>(timeouts_.WriteTotalConstant());
     if (int err = device_->applyTimeouts(t))
-        throw EComPort(8, err);
+        throw EComPort(ComError::SetTimeouts, err);
 }
 
 void TCustomComPort::ApplyBufferSizes()
@@ -341,7 +341,7 @@ void TCustomComPort::ApplyBufferSizes()
     if (!canApply())
         return;
     if (int err = device_->applyBufferSizes(buffer_.InputSize(), buffer_.OutputSize()))
-        throw EComPort(9, err);
+        throw EComPort(ComError::SetBufferSizes, err);
 }
 
 void TCustomComPort::BeginUpdate()
@@ -385,10 +385,10 @@ void TCustomComPort::Loaded()
 int TCustomComPort::Read(void *buffer, int count)
 {
     if (!device_)
-        throw EComPort(3, EBADF);
+        throw EComPort(ComError::ReadFailed, EBADF);
     const auto r = device_->read(static_cast<char *>(buffer), count);
     if (r.error)
-        throw EComPort(3, r.error);
+        throw EComPort(ComError::ReadFailed, r.error);
     if (device_->queueSize() == 0)
         signalLinks(&TComLink::OnRx, false);
     return r.count;
@@ -397,12 +397,12 @@ int TCustomComPort::Read(void *buffer, int count)
 int TCustomComPort::Write(const void *buffer, int count)
 {
     if (!device_)
-        throw EComPort(2, EBADF);
+        throw EComPort(ComError::WriteFailed, EBADF);
     signalLinks(&TComLink::OnTx, true);
     const auto *bytes = static_cast<const char *>(buffer);
     const auto r = device_->write(bytes, count);
     if (r.error)
-        throw EComPort(2, r.error);
+        throw EComPort(ComError::WriteFailed, r.error);
     signalLinks(&TComLink::OnTxBuf, bytes, r.count);
     return r.count;
 }
@@ -410,21 +410,21 @@ int TCustomComPort::Write(const void *buffer, int count)
 int TCustomComPort::QueuedInputCount()
 {
     if (!device_)
-        throw EComPort(10, EBADF);
+        throw EComPort(ComError::ClearErrors, EBADF);
     int err = 0;
     const int n = device_->queued(&err);
     if (err)
-        throw EComPort(10, err);
+        throw EComPort(ComError::ClearErrors, err);
     return n;
 }
 
 TComSignals TCustomComPort::LineSignals()
 {
     if (!device_)
-        throw EComPort(11, EBADF);
+        throw EComPort(ComError::ModemStatus, EBADF);
     unsigned bits = 0;
     if (int err = device_->modemStatus(&bits))
-        throw EComPort(11, err);
+        throw EComPort(ComError::ModemStatus, err);
     TComSignals s;
     if (bits & msCTS)
         s.insert(csCTS);
@@ -440,7 +440,7 @@ TComSignals TCustomComPort::LineSignals()
 TComErrors TCustomComPort::TakeLineErrors()
 {
     if (!device_)
-        throw EComPort(10, EBADF);
+        throw EComPort(ComError::ClearErrors, EBADF);
     const unsigned f = device_->takeErrors();
     TComErrors e;
     if (f & ceFrameFlag)

@@ -253,8 +253,6 @@ public:
     // unless changed.
     TStoredGroups StoredGroups() const { return storedGroups_; }
     void setStoredGroups(TStoredGroups groups) { storedGroups_ = groups; }
-    // The setup dialog; OK writes the chosen values to the port at once.
-    void ShowPortSetup();
 
     // While the stored settings are read, property writes only store; the
     // end of loading opens the port if it was stored connected.

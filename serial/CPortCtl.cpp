@@ -137,7 +137,7 @@ void TComLed::setGlyphOff(const QPixmap &p)
 void TComLed::setState(TLedState s)
 {
     if (port_)
-        throw EComPort(19);
+        throw EComPort(ComError::LedState);
     applyState(s);
 }
 

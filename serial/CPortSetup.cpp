@@ -57,23 +57,23 @@ TComSetupFrm::TComSetupFrm(QWidget *parent) : QDialog(parent)
     setTabOrder(Button1, Button2);
 }
 
-void TCustomComPort::ShowPortSetup()
+void ShowPortSetup(TCustomComPort &port)
 {
     TComSetupFrm form;
     TComComboBox *combos[] = {form.Combo1, form.Combo2, form.Combo3, form.Combo4, form.Combo5, form.Combo6};
     for (TComComboBox *c : combos)
-        c->setComPort(this);
+        c->setComPort(&port);
     for (TComComboBox *c : combos)
         c->UpdateSettings();
     if (form.exec() != QDialog::Accepted)
         return;
-    BeginUpdate();
+    port.BeginUpdate();
     try {
         for (TComComboBox *c : combos)
             c->ApplySettings();
     } catch (...) {
-        EndUpdate();
+        port.EndUpdate();
         throw;
     }
-    EndUpdate();
+    port.EndUpdate();
 }

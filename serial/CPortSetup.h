@@ -24,3 +24,7 @@ public:
     TComComboBox *Combo1, *Combo2, *Combo3, *Combo4, *Combo5, *Combo6;
     QPushButton *Button1, *Button2;
 };
+
+// The setup dialog for `port`; OK writes the chosen values to the port at
+// once.
+void ShowPortSetup(TCustomComPort &port);

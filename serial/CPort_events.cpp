@@ -8,7 +8,7 @@
 void TCustomComPort::AttachLink(TComLink *link)
 {
     if (!link || std::find(links_.begin(), links_.end(), link) != links_.end())
-        throw EComPort(18);
+        throw EComPort(ComError::LinkRegistration);
     links_.push_back(link);
     hasBufferLink_ = std::any_of(links_.begin(), links_.end(),
                                  [](TComLink *l) { return bool(l->OnRxBuf); });
@@ -18,7 +18,7 @@ void TCustomComPort::DetachLink(TComLink *link)
 {
     const auto it = std::find(links_.begin(), links_.end(), link);
     if (it == links_.end())
-        throw EComPort(18);
+        throw EComPort(ComError::LinkRegistration);
     links_.erase(it);
     hasBufferLink_ = std::any_of(links_.begin(), links_.end(),
                                  [](TComLink *l) { return bool(l->OnRxBuf); });

@@ -190,7 +190,7 @@ void TCustomComPort::SaveSettings(TStoreType kind, const QString &location)
 {
     // There is no registry on this system; asking for it is a failed store.
     if (kind != stIniFile)
-        throw EComPort(16);
+        throw EComPort(ComError::StoreSettings);
     try {
         IniFile ini(location);
         const QString section = objectName();
@@ -208,7 +208,7 @@ void TCustomComPort::SaveSettings(TStoreType kind, const QString &location)
             }
         }
     } catch (...) {
-        throw EComPort(16);
+        throw EComPort(ComError::StoreSettings);
     }
 }
 
@@ -218,7 +218,7 @@ void TCustomComPort::LoadSettings(TStoreType kind, const QString &location)
     bool failed = false;
     try {
         if (kind != stIniFile)
-            throw EComPort(17);
+            throw EComPort(ComError::LoadSettings);
         const IniFile ini(location);
         const QString section = objectName();
         for (TStoredGroup group : GroupOrder) {
@@ -243,5 +243,5 @@ void TCustomComPort::LoadSettings(TStoreType kind, const QString &location)
         failed = true;
     }
     if (failed)
-        throw EComPort(17);
+        throw EComPort(ComError::LoadSettings);
 }

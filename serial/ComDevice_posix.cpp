@@ -75,7 +75,7 @@ ComDevice::ComDevice(const QString &path)
     const QByteArray name = path.toLocal8Bit();
     fd_ = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
-        throw EComPort(1, errno);
+        throw EComPort(ComError::OpenFailed, errno);
     int err = 0;
     if (!isatty(fd_))
         err = ENOTTY;
@@ -90,7 +90,7 @@ ComDevice::ComDevice(const QString &path)
     if (err != 0) {
         ::close(fd_);
         fd_ = -1;
-        throw EComPort(1, err);
+        throw EComPort(ComError::OpenFailed, err);
     }
     bool ignored = false;
     pollErrorCountersLocked(&ignored); // the baseline of the error counters

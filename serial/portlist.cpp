@@ -45,7 +45,7 @@ void ListSerialPorts(QStringList &list)
 {
     const QDir root(serialDeviceRoot());
     if (!root.exists())
-        throw EComPort(23, ENOENT);
+        throw EComPort(ComError::PortList, ENOENT);
     QStringList ports;
     for (const QString &name : root.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         const QString device = root.filePath(name + QStringLiteral("/device"));

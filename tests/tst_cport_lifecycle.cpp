@@ -170,7 +170,7 @@ private slots:
     {
         QFETCH(int, code);
         QFETCH(QString, text);
-        const EComPort e(code);
+        const EComPort e{ComError(code)};
         QCOMPARE(e.Code, code);
         QCOMPARE(e.WinCode, -1);
         QCOMPARE(QString::fromUtf8(e.what()), text);
@@ -297,7 +297,7 @@ private slots:
         port.setPort(pty.slavePath());
         port.OnRxChar = [&](QObject *, int) {
             ++calls;
-            throw EComPort(3, EIO);
+            throw EComPort(ComError::ReadFailed, EIO);
         };
         port.Open();
         pty.write("a");

@@ -196,7 +196,7 @@ private slots:
             choose(form->Combo5, QStringLiteral("Even"));
             form->Button1->click();
         });
-        port.ShowPortSetup();
+        ShowPortSetup(port);
         QCOMPARE(port.BaudRate(), br115200);
         QCOMPARE(port.Parity().Bits(), prEven);
         QCOMPARE(port.Port(), QStringLiteral("/tmp/ostrel-charger"));
@@ -205,7 +205,7 @@ private slots:
             choose(form->Combo1, QStringLiteral("ttyUSB0"));
             form->Button2->click();
         });
-        port.ShowPortSetup();
+        ShowPortSetup(port);
         QCOMPARE(port.Port(), QStringLiteral("/tmp/ostrel-charger"));
     }
 
@@ -250,14 +250,14 @@ private slots:
             QCOMPARE(c->toolTip(), description);
             form->Button1->click();
         });
-        port.ShowPortSetup();
+        ShowPortSetup(port);
         QCOMPARE(port.Port(), byId);
         whenDialogShows([&](TComSetupFrm *form) {
             QCOMPARE(form->Combo1->Text(), byId);
             QCOMPARE(form->Combo1->toolTip(), description);
             form->Button2->click();
         });
-        port.ShowPortSetup();
+        ShowPortSetup(port);
         setSerialDeviceRoot(sys_.path());
         setSerialByIdFolder(QString());
     }
@@ -349,9 +349,9 @@ private slots:
         QCOMPARE(Messages::language(), QStringLiteral("ru_RU"));
         setProgramFolder(folder);
         translatePortTexts();
-        QCOMPARE(QString::fromStdString(EComPort(1, 2).what()),
+        QCOMPARE(QString::fromStdString(EComPort(ComError::OpenFailed, 2).what()),
                  QStringLiteral("Не удается открыть последовательный порт (код ошибки системы: 2)"));
-        QCOMPARE(QString::fromStdString(EComPort(16).what()), QStringLiteral("Не удалось сохранить настройки"));
+        QCOMPARE(QString::fromStdString(EComPort(ComError::StoreSettings).what()), QStringLiteral("Не удалось сохранить настройки"));
         TComSetupFrm form;
         QCOMPARE(form.windowTitle(), QStringLiteral("Настройка порта"));
         QCOMPARE(form.GroupBox1->title(), QStringLiteral(" Параметры "));
