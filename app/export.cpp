@@ -5,6 +5,7 @@
 #include "app/TfmMain.h"
 
 #include "charts/engine/chart.h"
+#include "charts/columns.h"
 #include "charts/exports.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"

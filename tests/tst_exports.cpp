@@ -6,6 +6,7 @@
 #include "app/widgets.h"
 #include "charts/chartlines.h"
 #include "charts/engine/chart.h"
+#include "charts/columns.h"
 #include "charts/exports.h"
 #include "link/statistika.h"
 #include "platform/localeformat.h"

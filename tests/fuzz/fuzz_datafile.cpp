@@ -6,7 +6,7 @@
 #include "charts/chargesummary.h"
 #include "charts/chartlines.h"
 #include "charts/datafile.h"
-#include "charts/exports.h"
+#include "charts/columns.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
