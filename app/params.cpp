@@ -216,14 +216,14 @@ void TfmMain::buildSetupPage()
     Label19 = label(GroupBoxByte, "Label19", QStringLiteral("Send byte"));
     Label20 = label(GroupBoxByte, "Label20", QStringLiteral("recv:"));
     LabStatus = label(GroupBoxByte, "LabStatus", QStringLiteral("статус"));
-    auto *exchange = new QGridLayout(GroupBoxByte);
-    exchange->addWidget(BtnSendSave, 0, 0);
-    exchange->addWidget(BtnReadUartStr, 0, 1);
-    exchange->addWidget(BtnReset, 0, 2);
-    exchange->addWidget(Label19, 0, 3);
-    exchange->addWidget(Label20, 0, 4);
-    exchange->addWidget(LabStatus, 0, 5);
-    exchange->setColumnStretch(5, 1);
+    auto *exchangeBox = new QGridLayout(GroupBoxByte);
+    exchangeBox->addWidget(BtnSendSave, 0, 0);
+    exchangeBox->addWidget(BtnReadUartStr, 0, 1);
+    exchangeBox->addWidget(BtnReset, 0, 2);
+    exchangeBox->addWidget(Label19, 0, 3);
+    exchangeBox->addWidget(Label20, 0, 4);
+    exchangeBox->addWidget(LabStatus, 0, 5);
+    exchangeBox->setColumnStretch(5, 1);
 
     auto *page = new QVBoxLayout(TabSetup);
     page->setContentsMargins(4, 4, 4, 4);

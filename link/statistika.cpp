@@ -94,10 +94,10 @@ QString logLegend()
 
 int nextChunkSize(int held, int waiting)
 {
-    auto fit = [waiting](int held) {
-        int n = std::min({waiting, RecvChunkSize, RecvBufferSize - held});
+    auto fit = [waiting](int kept) {
+        int n = std::min({waiting, RecvChunkSize, RecvBufferSize - kept});
         if (n < waiting)
-            n -= (held + n) % PacketSize; // may leave 0: the packet begun cannot be completed
+            n -= (kept + n) % PacketSize; // may leave 0: the packet begun cannot be completed
         return n;
     };
     const int n = fit(held);
