@@ -8,11 +8,11 @@
 #include "platform/programfolder.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
-#include <string_view>
 
 namespace {
 // Exceptions that escape an event handler end up here; they are reported and
@@ -38,19 +38,31 @@ public:
 
 int main(int argc, char *argv[])
 {
-    // Answered before any window system is needed.
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--version") {
-            std::printf("Ostrel %s\n", OSTREL_VERSION);
-            return 0;
-        }
-        if (arg == "--help") {
-            std::printf("Usage: ostrel [--start] [--version] [--help]\n"
-                        "A companion for a two-channel NiCd/NiMH charger on a serial port.\n"
-                        "  --start    start receiving at once, as pressing \"Старт\" does\n");
-            return 0;
-        }
+    // The program's own options, answered before any window system is
+    // needed; the others (-platform, -style, ...) are Qt's.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser options;
+    const QCommandLineOption start(QStringLiteral("start"),
+                                   QStringLiteral("start receiving at once, as pressing \"Старт\" does"));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("print the version and exit"));
+    const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("print this help and exit"));
+    options.addOptions({start, version, help});
+    options.parse(args); // unknown options are Qt's to judge
+    if (options.isSet(version)) {
+        std::printf("Ostrel %s\n", OSTREL_VERSION);
+        return 0;
+    }
+    if (options.isSet(help)) {
+        std::printf("Usage: ostrel [--start] [--version] [--help]\n"
+                    "A companion for a two-channel NiCd/NiMH charger on a serial port.\n"
+                    "  --start    %s\n"
+                    "  --version  %s\n"
+                    "  --help     %s\n",
+                    qPrintable(start.description()), qPrintable(version.description()),
+                    qPrintable(help.description()));
+        return 0;
     }
     returnLargeBlocksToTheSystem();
     Application app(argc, argv);
@@ -61,8 +73,7 @@ int main(int argc, char *argv[])
     window.show();
     window.startJournal(JournalFile::defaultFolder());
     // For a charge logged unattended from the moment the program starts.
-    for (int i = 1; i < argc; ++i)
-        if (std::string_view(argv[i]) == "--start")
-            QTimer::singleShot(0, &window, [&window] { window.btnStart->click(); });
+    if (options.isSet(start))
+        QTimer::singleShot(0, &window, [&window] { window.btnStart->click(); });
     return app.exec();
 }

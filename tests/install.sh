@@ -45,6 +45,20 @@ done
 
 version=$("$prefix/bin/ostrel" --version)
 [[ $version =~ ^Ostrel\ [0-9]+\.[0-9]+ ]] || { echo "--version said: $version"; exit 1; }
+# The options of both programs: help and version need no display, a
+# mistyped value is refused with the usage.
+help=$("$prefix/bin/ostrel" --help)
+[[ $help == *--start* ]] || { echo "ostrel --help said: $help"; exit 1; }
+help=$("$prefix/bin/ostrel-chargesim" --help)
+[[ $help == *"--fault NAME"* ]] || { echo "ostrel-chargesim --help said: $help"; exit 1; }
+for wrong in "--interval-ms 10x" "--speed nan" "--fault nonsense" "--rate" "stray" "--nonsense"; do
+  set +e
+  # shellcheck disable=SC2086
+  "$prefix/bin/ostrel-chargesim" $wrong > /dev/null 2>&1
+  code=$?
+  set -e
+  [[ $code -eq 2 ]] || { echo "ostrel-chargesim $wrong: exit $code, not 2"; exit 1; }
+done
 desktop-file-validate "$prefix/share/applications/ostrel.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/io.github.ostrel.Ostrel.metainfo.xml" > /dev/null
 

@@ -2,12 +2,15 @@
 
 #include "tools/chargesim/chargesim.h"
 
+#include <climits>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
+#include <getopt.h>
 #include <unistd.h>
 
 namespace {
@@ -34,60 +37,107 @@ void usage(FILE *out = stderr)
                  "                    noise: a broken line, the packets among 3 times as much noise;\n"
                  "                    unplug: the adapter is pulled for 3 s every 15 s\n");
 }
+
+// The fault of --fault's NAME; false for a name it does not know.
+bool faultNamed(const char *name, chargesim::Options &options, bool &unplugging)
+{
+    if (std::strcmp(name, "unplug") == 0) {
+        unplugging = true;
+        return true;
+    }
+    using chargesim::Fault;
+    const std::pair<const char *, Fault> faults[] = {
+        {"bad-checksum", Fault::BadChecksum}, {"altered-echo", Fault::AlteredEcho},
+        {"no-reply", Fault::NoReply},         {"late-reply", Fault::LateReply},
+        {"interleaved", Fault::Interleaved},  {"stray-byte", Fault::StrayByte},
+        {"no-sensor", Fault::NoSensor},       {"high-counts", Fault::HighCounts},
+        {"noise", Fault::Noise}};
+    for (const auto &[known, fault] : faults)
+        if (std::strcmp(name, known) == 0) {
+            options.fault = fault;
+            return true;
+        }
+    return false;
+}
+
+// A whole number, or a finite number, that is all of the text; false for
+// anything else.
+bool wholeNumber(const char *text, int &out)
+{
+    char *end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < INT_MIN || value > INT_MAX)
+        return false;
+    out = int(value);
+    return true;
+}
+bool number(const char *text, double &out)
+{
+    char *end = nullptr;
+    out = std::strtod(text, &end);
+    return end != text && *end == '\0' && std::isfinite(out);
+}
 } // namespace
 
 int main(int argc, char **argv)
 {
     chargesim::Options options;
     bool unplugging = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (a == "--help") {
+    enum { Link = 1, IntervalMs, Speed, Quiet, Once, Rate, WriteMs, FaultName, Help };
+    const option longOptions[] = {
+        {"link", required_argument, nullptr, Link},
+        {"interval-ms", required_argument, nullptr, IntervalMs},
+        {"speed", required_argument, nullptr, Speed},
+        {"quiet", no_argument, nullptr, Quiet},
+        {"once", no_argument, nullptr, Once},
+        {"rate", required_argument, nullptr, Rate},
+        {"write-ms", required_argument, nullptr, WriteMs},
+        {"fault", required_argument, nullptr, FaultName},
+        {"help", no_argument, nullptr, Help},
+        {nullptr, 0, nullptr, 0},
+    };
+    opterr = 1; // getopt says what was wrong; the usage follows
+    for (int c; (c = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
+        bool good = true;
+        switch (c) {
+        case Help:
             usage(stdout);
             return 0;
-        }
-        if (a == "--link" && hasValue) {
-            options.link = argv[++i];
-        } else if (a == "--interval-ms" && hasValue) {
-            options.intervalMs = std::atoi(argv[++i]);
-        } else if (a == "--speed" && hasValue) {
-            options.speed = std::atof(argv[++i]);
-        } else if (a == "--quiet") {
+        case Link:
+            options.link = optarg;
+            break;
+        case IntervalMs:
+            good = wholeNumber(optarg, options.intervalMs);
+            break;
+        case Speed:
+            good = number(optarg, options.speed);
+            break;
+        case Quiet:
             options.samples = false;
-        } else if (a == "--once") {
+            break;
+        case Once:
             options.repeat = false;
-        } else if (a == "--rate" && hasValue) {
-            options.rate = std::atoi(argv[++i]);
-        } else if (a == "--write-ms" && hasValue) {
-            options.writeMs = std::atoi(argv[++i]);
-        } else if (a == "--fault" && hasValue) {
-            const std::string f = argv[++i];
-            if (f == "unplug") {
-                unplugging = true;
-                continue;
-            }
-            using chargesim::Fault;
-            const std::pair<const char *, Fault> faults[] = {
-                {"bad-checksum", Fault::BadChecksum}, {"altered-echo", Fault::AlteredEcho},
-                {"no-reply", Fault::NoReply},         {"late-reply", Fault::LateReply},
-                {"interleaved", Fault::Interleaved},  {"stray-byte", Fault::StrayByte},
-                {"no-sensor", Fault::NoSensor},       {"high-counts", Fault::HighCounts},
-                {"noise", Fault::Noise}};
-            bool known = false;
-            for (const auto &[name, fault] : faults)
-                if (f == name) {
-                    options.fault = fault;
-                    known = true;
-                }
-            if (!known) {
-                usage();
-                return 2;
-            }
-        } else {
+            break;
+        case Rate:
+            good = wholeNumber(optarg, options.rate);
+            break;
+        case WriteMs:
+            good = wholeNumber(optarg, options.writeMs);
+            break;
+        case FaultName:
+            good = faultNamed(optarg, options, unplugging);
+            break;
+        default:
+            good = false;
+        }
+        if (!good) {
             usage();
             return 2;
         }
+    }
+    if (optind < argc) {
+        usage();
+        return 2;
     }
     if (options.intervalMs <= 0 || options.speed <= 0 || options.rate < 0 || options.writeMs <= 0) {
         usage();
