@@ -19,6 +19,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -47,10 +49,20 @@ struct Desktop
     bool serve() { return bus.isRunning() && notes.serve(services) && logind.serve(services); }
     void attach(TfmMain &w)
     {
-        const QDBusConnection program = bus.connect(QStringLiteral("program%1").arg(++attached));
+        program = bus.connect(QStringLiteral("program%1").arg(++attached));
         w.useDesktopBuses(program, program);
     }
+    // Every notice the program sent so far has reached the fake: the bus
+    // keeps a connection's calls in order, and the fake answers them in turn.
+    bool settle()
+    {
+        const QDBusPendingCall call = program.asyncCall(QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities")));
+        return QTest::qWaitFor([&] { return call.isFinished(); }, 5000) && !call.isError();
+    }
     int attached = 0;
+    QDBusConnection program{QString()};
 };
 
 } // namespace
@@ -186,7 +198,7 @@ private slots:
         QCOMPARE(a.icon, QStringLiteral("ostrel"));
         QCOMPARE(a.hints.value(QStringLiteral("sound-name")).toString(), QStringLiteral("complete"));
         QVERIFY(a.body.endsWith(QStringLiteral("Конец заряда.")));
-        QTest::qWait(300); // both channels are quiet now
+        QVERIFY(desktop.settle()); // both channels are quiet now
         QCOMPARE(desktop.notes.received.size(), 2);
         w.btnStart->click();
         sim.stop();
@@ -238,12 +250,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!noiseNotices().isEmpty(), 15000);
         // The panel keeps the text while the noise lasts (the moves and
         // errors it causes say nothing), whole in its tooltip.
-        QTest::qWait(500);
+        qint32 seen = w.receiver.RecvTotal;
+        QTRY_VERIFY_WITH_TIMEOUT(w.receiver.RecvTotal > seen + 1920, 10000); // half a second more
         QCOMPARE(w.statusPanelText(1), noiseSuspectedText());
         QCOMPARE(w.StatusBar1->findChild<QLabel *>(QStringLiteral("StatusPanel1"))->toolTip(), noiseSuspectedText());
-        QTest::qWait(1500);
+        seen = w.receiver.RecvTotal;
+        QTRY_VERIFY_WITH_TIMEOUT(w.receiver.RecvTotal > seen + 5760, 10000); // a second and a half more
         w.btnStart->click();
         sim.stop();
+        QVERIFY(desktop.settle());
         QCOMPARE(noiseNotices(), QStringList{noiseSuspectedText()});
 
         const qint64 received = sim.pacedBytes();
@@ -275,7 +290,8 @@ private slots:
         QTRY_VERIFY(w.Memo1->lineCount() > 6 && w.Memo2->lineCount() > 6); // both channels charge
         w.btnStart->click(); // Stop
         QTRY_VERIFY(!desktop.logind.lockHeld());
-        QTest::qWait(300); // what arrived while the port closed takes no new lock
+        QCoreApplication::processEvents(); // what arrived before the close takes no new lock
+        QVERIFY(desktop.settle());
         QVERIFY(!desktop.logind.lockHeld() && !w.sleepInhibitor()->isHeld());
         QVERIFY2(w.channelSummary(Channel::A).endsWith(QStringLiteral("Окончание: остановлен кнопкой Stop")),
                  qPrintable(w.channelSummary(Channel::A)));
@@ -293,7 +309,8 @@ private slots:
         QCOMPARE(lost.hints.value(QStringLiteral("sound-name")).toString(), QStringLiteral("dialog-warning"));
         QCOMPARE(lost.hints.value(QStringLiteral("urgency")).toInt(), 2);
         // The charger charges on while the adapter is awaited.
-        QTest::qWait(300);
+        QCoreApplication::processEvents();
+        QVERIFY(desktop.settle());
         QVERIFY(desktop.logind.lockHeld());
         QVERIFY2(w.channelSummary(Channel::A).endsWith(QStringLiteral("Окончание: связь потеряна")),
                  qPrintable(w.channelSummary(Channel::A)));
@@ -306,7 +323,7 @@ private slots:
         w.showReceiveError(QStringLiteral("0:00:02"));
         QTRY_COMPARE(desktop.notes.received.size(), 2);
         QCOMPARE(desktop.notes.received[1].title, QStringLiteral("Ошибка в принимаемых данных"));
-        QTest::qWait(200);
+        QVERIFY(desktop.settle());
         QCOMPARE(desktop.notes.received.size(), 2);
         sim.stop();
     }
@@ -388,7 +405,7 @@ private slots:
             QVERIFY(!w.NNotices->isChecked());
             w.SaveSettings();
             w.showReceiveError(QStringLiteral("0:00:01"));
-            QTest::qWait(200);
+            QVERIFY(desktop.settle());
             QVERIFY(desktop.notes.received.isEmpty());
         }
         QVERIFY(!IniFile(ini).readBool(QStringLiteral("Notices"), QStringLiteral("Enabled"), true));

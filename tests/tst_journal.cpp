@@ -609,7 +609,7 @@ private slots:
         w.NOpenFileClick();
         w.NDeleteAllClick();
         w.addLogLine(Channel::B, QStringLiteral("line"));
-        QTest::qWait(1200); // longer than a pause in typing
+        QTRY_VERIFY(!w.handEditTimer->isActive()); // a pause in typing would have ended
         w.journalFile()->flush();
         QFile f(w.journalFile()->path());
         QVERIFY(f.open(QIODevice::ReadOnly));

@@ -115,7 +115,8 @@ private slots:
         QVERIFY(!w.reconnectTimer->isActive());
         QCOMPARE(dialogs.messages.size(), 1);
         sim.replug();
-        QTest::qWait(700);
+        QCoreApplication::processEvents();
+        QVERIFY(!w.reconnectTimer->isActive()); // the one way back in
         QVERIFY(!w.ComPort1->Connected());
         sim.stop();
     }

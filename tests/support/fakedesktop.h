@@ -47,6 +47,9 @@ public:
 public slots:
     uint Notify(const QString &app, uint replaces, const QString &icon, const QString &summary,
                 const QString &body, const QStringList &actions, const QVariantMap &hints, int timeout);
+    // Answered after every call that came before it on the same connection:
+    // a test's barrier.
+    QStringList GetCapabilities() { return {QStringLiteral("body")}; }
 };
 
 class FakeLogind : public QObject
