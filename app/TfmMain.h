@@ -305,6 +305,8 @@ public:
     // LinkView (receive.cpp).
     void addLogLine(Channel ch, const QString &line) override;
     int logLineCount(Channel ch) const override;
+    // Watches the charge (chargewatch.cpp).
+    void logged(const LogEvent &e) override;
     bool seriesViewOn(SeriesId s) const override;
     void addSeriesPoint(SeriesId s, double value, const QString &label) override;
     int adcStepSetting() const override;
@@ -419,7 +421,6 @@ private:
         QString shown;
         bool operator==(const JournaledStart &) const = default;
     } journaledStart_;
-    void watchLine(Channel ch, const QString &line);
     void chargeEnded(Channel ch);
     // Stop, or the wait for a lost adapter given up: the charges stop counting.
     void chargeInterrupted(ChargeStop why);

@@ -28,8 +28,6 @@ char letter(Channel ch)
     return ch == Channel::A ? 'A' : 'B';
 }
 
-const QString SampleMark = QStringLiteral("    ADC=");
-
 } // namespace
 
 namespace {
@@ -76,17 +74,17 @@ void TfmMain::notice(const QString &title, const QString &body, bool trouble)
         notices_->notify(title, body, trouble ? DesktopNotices::Kind::Trouble : DesktopNotices::Kind::Finished);
 }
 
-void TfmMain::watchLine(Channel ch, const QString &line)
+void TfmMain::logged(const LogEvent &e)
 {
-    if (line.startsWith(QLatin1String("END:"))) {
-        const bool noneCharging = watch_.ended(int(ch));
-        chargeEnded(ch);
+    const int ch = int(e.channel);
+    if (e.kind == LogEvent::Kind::EndReport) {
+        const bool noneCharging = watch_.ended(ch);
+        chargeEnded(e.channel);
         if (noneCharging)
             inhibitor_->release();
-        return;
-    }
-    if (line.contains(SampleMark) && watch_.sample(int(ch), ComPort1->Connected()))
+    } else if (e.kind == LogEvent::Kind::Sample && watch_.sample(ch, ComPort1->Connected())) {
         inhibitor_->hold();
+    }
 }
 
 void TfmMain::chargeEnded(Channel ch)

@@ -169,7 +169,6 @@ void TfmMain::addLogLine(Channel ch, const QString &line)
 {
     memo(ch)->addLine(line);
     paceScreen();
-    watchLine(ch, line);
     journal(JournalRecord::line(ch == Channel::A ? 'A' : 'B', line));
 }
 

@@ -9,6 +9,32 @@ enum class Channel { A, B };
 // The four curves: voltage and temperature of each channel.
 enum class SeriesId { AU, AT, BU, BT };
 
+// What one packet told about a channel, before it is a log's lines: the
+// decoder reports these, and its log lines are formatted from them in one
+// place (Receiver::logLines).
+struct LogEvent
+{
+    enum class Kind {
+        Sample,         // a measurement (codes 01, 02)
+        EndReport,      // the charge ended (03, 04)
+        Resistance,     // the cell's internal resistance (05, 06)
+        ChargeStart,    // a charge's parameter block (07, 08)
+        DischargeStart, // a discharge's (09, 0A)
+        Unrecognised,   // a packet with a code the charger never sends
+    };
+    Kind kind = Kind::Sample;
+    Channel channel = Channel::A;
+    QString chargeTime;           // as the log prints it
+    quint16 adc = 0;              // Sample: the ADC count
+    qint16 tenths = 0;            // Sample: the temperature, 1/10 degree
+    int adcStep = 0;              // Sample: the step it is converted with
+    quint8 flags = 0;             // EndReport: one bit a reason
+    quint16 emf = 0, loaded = 0;  // Resistance: the cell's voltages
+    quint16 current = 0;          // ChargeStart, DischargeStart: fast current, ADC units
+    quint8 mode = 0;              // ChargeStart, DischargeStart: chemistry and stop bits
+    QString dump;                 // Unrecognised: " 0xNN" for each byte of its read
+};
+
 // What the link routines act on: the main window implements it. Keeping the
 // routines behind this seam lets the link library stay free of widgets, and
 // lets the window batch its memo updates (see TfmMain).
@@ -20,6 +46,8 @@ public:
     // The channel logs (Memo1 for A, Memo2 for B).
     virtual void addLogLine(Channel ch, const QString &line) = 0;
     virtual int logLineCount(Channel ch) const = 0;
+    // An event's lines are in its channel's log.
+    virtual void logged(const LogEvent &) {}
 
     // A curve receives points only while its view button is down; the point
     // takes the font colour of the curve's colour label.

@@ -241,12 +241,10 @@ void Receiver::decodeKnown(const quint8 *p, bool alone)
         AddInternalResistance(word(p + 1), word(p + 3), ch);
         break;
     case 0x07: case 0x08:
-        AddStartHeader(ch);
-        AddParameterLines(word(p + 1), p[3], ch);
+        AddStartHeader(word(p + 1), p[3], ch);
         break;
     case 0x09: case 0x0A:
-        AddDischargeHeader(ch);
-        AddParameterLines(word(p + 1), p[3], ch);
+        AddDischargeHeader(word(p + 1), p[3], ch);
         break;
     case 0x30: {
         const double t1 = qint16(word(p + 1)) / 10.0, t2 = qint16(word(p + 3)) / 10.0;
@@ -301,8 +299,11 @@ int Receiver::DecodePackets(const quint8 *bytes, int count)
                     --dumpsLeft;
                     if (dump.isEmpty())
                         dump = packetDump(bytes, count);
-                    view_.addLogLine(Channel::A, clock.chargeTimeText() + QStringLiteral(";  ") + dump);
-                    view_.addLogLine(Channel::B, clock.chargeTimeText() + QStringLiteral(";  ") + dump);
+                    for (const Channel ch : {Channel::A, Channel::B}) {
+                        LogEvent e = event(LogEvent::Kind::Unrecognised, ch);
+                        e.dump = dump;
+                        record(e);
+                    }
                 }
             }
             const StepWatch::News news = ReceiveStep.take(p);
@@ -358,7 +359,11 @@ void Receiver::AddSampleLine(quint16 adc, qint16 tenths, Channel ch)
         view_.addSeriesPoint(u, volts, Fmt::hoursMinutes(clock.chargeTime()));
     if (view_.seriesViewOn(t))
         view_.addSeriesPoint(t, degrees, Fmt::hoursMinutes(clock.chargeTime()));
-    view_.addLogLine(ch, sampleLineText(clock.chargeTimeText(), adc, AdcStep, tenths));
+    LogEvent e = event(LogEvent::Kind::Sample, ch);
+    e.adc = adc;
+    e.tenths = tenths;
+    e.adcStep = AdcStep;
+    record(e);
 }
 
 QString endReportText(quint8 flags)
@@ -382,7 +387,9 @@ QString endReportText(quint8 flags)
 
 void Receiver::AddEndReport(quint8 flags, Channel ch)
 {
-    view_.addLogLine(ch, endReportText(flags));
+    LogEvent e = event(LogEvent::Kind::EndReport, ch);
+    e.flags = flags;
+    record(e);
 }
 
 QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths)
@@ -398,7 +405,10 @@ QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths)
 
 void Receiver::AddInternalResistance(quint16 emf, quint16 loaded, Channel ch)
 {
-    view_.addLogLine(ch, internalResistanceText(emf, loaded, view_.dischargeResistor()));
+    LogEvent e = event(LogEvent::Kind::Resistance, ch);
+    e.emf = emf;
+    e.loaded = loaded;
+    record(e);
 }
 
 QStringList parameterLinesText(quint16 current, quint8 mode, int step, int senseR)
@@ -422,24 +432,65 @@ QStringList parameterLinesText(quint16 current, quint8 mode, int step, int sense
     return lines;
 }
 
-void Receiver::AddParameterLines(quint16 current, quint8 mode, Channel ch)
+void Receiver::AddStartHeader(quint16 current, quint8 mode, Channel ch)
 {
-    for (const QString &line :
-         parameterLinesText(current, mode, view_.adcStepSetting(), view_.senseResistor()))
-        view_.addLogLine(ch, line);
+    LogEvent e = event(LogEvent::Kind::ChargeStart, ch);
+    e.current = current;
+    e.mode = mode;
+    record(e);
 }
 
-void Receiver::AddStartHeader(Channel ch)
+void Receiver::AddDischargeHeader(quint16 current, quint8 mode, Channel ch)
 {
-    if (view_.logLineCount(ch) > 0)
-        view_.addLogLine(ch, QString());
-    view_.addLogLine(ch, QStringLiteral("Старт."));
+    LogEvent e = event(LogEvent::Kind::DischargeStart, ch);
+    e.current = current;
+    e.mode = mode;
+    record(e);
 }
 
-void Receiver::AddDischargeHeader(Channel ch)
+LogEvent Receiver::event(LogEvent::Kind kind, Channel ch) const
 {
-    if (view_.logLineCount(ch) > 0)
-        view_.addLogLine(ch, QString());
-    view_.addLogLine(ch, QStringLiteral("Разряд."));
-    view_.addLogLine(ch, QStringLiteral("Параметры заряда:"));
+    LogEvent e;
+    e.kind = kind;
+    e.channel = ch;
+    e.chargeTime = clock.chargeTimeText();
+    return e;
+}
+
+QStringList Receiver::logLines(const LogEvent &e) const
+{
+    using Kind = LogEvent::Kind;
+    switch (e.kind) {
+    case Kind::Sample:
+        return {sampleLineText(e.chargeTime, e.adc, e.adcStep, e.tenths)};
+    case Kind::EndReport:
+        return {endReportText(e.flags)};
+    case Kind::Resistance:
+        return {internalResistanceText(e.emf, e.loaded, view_.dischargeResistor())};
+    case Kind::ChargeStart:
+    case Kind::DischargeStart: {
+        // A block in a log that has lines is set off by an empty one.
+        QStringList lines;
+        if (view_.logLineCount(e.channel) > 0)
+            lines << QString();
+        if (e.kind == Kind::ChargeStart)
+            lines << QStringLiteral("Старт.");
+        else
+            lines << QStringLiteral("Разряд.") << QStringLiteral("Параметры заряда:");
+        return lines + parameterLinesText(e.current, e.mode, view_.adcStepSetting(), view_.senseResistor());
+    }
+    case Kind::Unrecognised:
+        return {e.chargeTime + QStringLiteral(";  ") + e.dump};
+    }
+    Q_UNREACHABLE();
+}
+
+void Receiver::record(const LogEvent &e)
+{
+    // Formatted whole before any line goes in: a packet that cannot be
+    // read (no loaded voltage) leaves no line behind.
+    const QStringList lines = logLines(e);
+    for (const QString &line : lines)
+        view_.addLogLine(e.channel, line);
+    view_.logged(e);
 }

@@ -89,18 +89,27 @@ public:
     // were read out of step are decoded again (see step.h).
     int DecodePackets(const quint8 *bytes, int count);
 
+    // Each packet's event, its lines in the log; the start and discharge
+    // headers come with the parameter lines of their block.
     void AddSampleLine(quint16 adc, qint16 tenths, Channel ch);
     void AddEndReport(quint8 flags, Channel ch);
     void AddInternalResistance(quint16 emf, quint16 loaded, Channel ch);
-    void AddParameterLines(quint16 current, quint8 mode, Channel ch);
-    void AddStartHeader(Channel ch);
-    void AddDischargeHeader(Channel ch);
+    void AddStartHeader(quint16 current, quint8 mode, Channel ch);
+    void AddDischargeHeader(quint16 current, quint8 mode, Channel ch);
+
+    // The lines an event makes in its channel's log, with the settings as
+    // the view holds them now. Throws std::domain_error for a resistance
+    // with no loaded voltage.
+    QStringList logLines(const LogEvent &e) const;
 
 private:
     void dropHeldBytes();
     void logHandOn(QString &entry, int count) const;
     void handOn(int whole, QString *entry);
     void decodeKnown(const quint8 *p, bool alone);
+    LogEvent event(LogEvent::Kind kind, Channel ch) const;
+    // The event's lines into its log, then the view told.
+    void record(const LogEvent &e);
 
     LinkView &view_;
     quint8 RecvBuffer[RecvBufferSize] = {};

@@ -8,6 +8,8 @@
 #include "tests/support/testlocale.h"
 
 #include <QRandomGenerator>
+
+#include <stdexcept>
 #include <QtTest>
 
 namespace {
@@ -354,6 +356,55 @@ private slots:
         QCOMPARE(w.points[size_t(SeriesId::BT)][0].value, 10.0);
         QCOMPARE(w.log(Channel::A).size(), 1);
         QCOMPARE(w.log(Channel::B).size(), 0);
+    }
+
+    // The decoder speaks in events; each event's lines are the log's, and
+    // its values are the packet's, whatever the lines make of them.
+    void eventsCarryThePackets()
+    {
+        View w;
+        using Kind = LogEvent::Kind;
+        feed(w, QByteArray::fromHex("0701F46000" "0201900 0FA" "0600F00064" "0480000000" "0900CC2000" "0B00000000"));
+        QList<Kind> kinds;
+        for (const LogEvent &e : std::as_const(w.events))
+            kinds << e.kind;
+        QCOMPARE(kinds, (QList<Kind>{Kind::ChargeStart, Kind::Sample, Kind::Resistance, Kind::EndReport,
+                                     Kind::DischargeStart, Kind::Unrecognised, Kind::Unrecognised}));
+        const QList<LogEvent> &e = w.events;
+        QCOMPARE(e[0].channel, Channel::A);
+        QCOMPARE(e[0].current, quint16(0x01F4));
+        QCOMPARE(e[0].mode, quint8(0x60));
+        QCOMPARE(e[1].channel, Channel::B);
+        QCOMPARE(e[1].adc, quint16(400));
+        QCOMPARE(e[1].tenths, qint16(250));
+        QCOMPARE(e[1].adcStep, 250);
+        QCOMPARE(e[1].chargeTime, QStringLiteral("00:12:07"));
+        QCOMPARE(e[2].emf, quint16(240));
+        QCOMPARE(e[2].loaded, quint16(100));
+        QCOMPARE(e[3].flags, quint8(0x80));
+        QCOMPARE(e[5].channel, Channel::A);
+        QCOMPARE(e[6].channel, Channel::B);
+
+        // Formatted again, the events give each log exactly.
+        std::array<QStringList, 2> again;
+        View blank;
+        for (const LogEvent &ev : e) {
+            QStringList &log = again[ev.channel == Channel::A ? 0 : 1];
+            blank.logs = again;
+            log += blank.receiver.logLines(ev);
+        }
+        QCOMPARE(again, w.logs);
+
+        // A packet that cannot be read is no event and no line.
+        const qsizetype before = w.events.size();
+        feed(w, QByteArray::fromHex("0500640000"));
+        QCOMPARE(w.events.size(), before);
+        QVERIFY_THROWS_EXCEPTION(std::domain_error, w.receiver.logLines([] {
+            LogEvent r;
+            r.kind = LogEvent::Kind::Resistance;
+            r.emf = 100;
+            return r;
+        }()));
     }
 
     // Each receiver owns its link: two chargers on two ports share no held

@@ -24,6 +24,7 @@ public:
     std::array<QList<Point>, 4> points;              // in SeriesId order
     QStringList status;                              // panel 1, every text shown
     QList<QByteArray> replies;
+    QList<LogEvent> events;                          // every event logged, in order
     QList<std::pair<double, double>> sensorReadings; // shown on the settings page
     int receivedTotal = -1;                          // as last shown
 
@@ -54,6 +55,7 @@ public:
 
     void addLogLine(Channel ch, const QString &line) override { log(ch) << line; }
     int logLineCount(Channel ch) const override { return int(logs[ch == Channel::A ? 0 : 1].size()); }
+    void logged(const LogEvent &e) override { events << e; }
     bool seriesViewOn(SeriesId s) const override { return viewOn[size_t(s)]; }
     void addSeriesPoint(SeriesId s, double value, const QString &label) override
     {
