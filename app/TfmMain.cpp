@@ -197,11 +197,13 @@ void TfmMain::connectHandlers()
     connectHandler(reconnectTimer, &QTimer::timeout, this, [this] { reconnectTimerTimer(); });
     connectHandler(journalTimer, &QTimer::timeout, this, [this] { journalTimerTimer(); });
     connectHandler(handEditTimer, &QTimer::timeout, this, [this] { journalHandEdits(); });
-    for (LogMemo *m : {Memo1, Memo2})
+    for (LogMemo *m : {Memo1, Memo2}) {
         connect(m, &LogMemo::editedByHand, this, [this, m] {
             editedByHand_[m == Memo1 ? 0 : 1] = true;
             handEditTimer->start();
         });
+        connect(m, &LogMemo::rewritten, this, [this, m] { summariesStale_[m == Memo1 ? 0 : 1] = true; });
+    }
     connectHandler(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     connectParameterHandlers();
     connectExchangeHandlers();

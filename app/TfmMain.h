@@ -5,6 +5,7 @@
 #include "link/statistika.h"
 #include "charts/chargesummary.h"
 #include "charts/chargewatch.h"
+#include "app/summaryfeed.h"
 #include "charts/chartlines.h"
 #include "charts/engine/series.h"
 #include "serial/devicewatch.h"
@@ -435,6 +436,12 @@ private:
     DesktopNotices *notices_ = nullptr;
     SleepInhibitor *inhibitor_ = nullptr;
     ChargeWatch watch_;
+    // Each channel's charges summed up as the link logs them; read again
+    // from the log's lines after the log was replaced, cleared or edited.
+    // (A cache of what the logs hold: reading a summary may refresh it.)
+    mutable std::array<SummaryFeed, 2> summaries_;
+    mutable std::array<bool, 2> summariesStale_{true, true};
+    const ChargeSummaries &summaries(Channel ch) const;
     QElapsedTimer lastDecodeNotice_;
     // What the link changes on the screen is shown at one pace, all in the
     // same pass: the logs' new lines, the received count and the chart.

@@ -10,6 +10,7 @@
 #include "platform/desktopservices.h"
 #include "platform/localeformat.h"
 #include "link/statistika.h"
+#include "app/summaryfeed.h"
 #include "app/widgets.h"
 
 #include <QAction>
@@ -74,9 +75,23 @@ void TfmMain::notice(const QString &title, const QString &body, bool trouble)
         notices_->notify(title, body, trouble ? DesktopNotices::Kind::Trouble : DesktopNotices::Kind::Finished);
 }
 
+const ChargeSummaries &TfmMain::summaries(Channel ch) const
+{
+    const size_t i = size_t(ch);
+    if (summariesStale_[i]) {
+        // The log is the input here: its lines, once; then the events.
+        summaries_[i] = SummaryFeed();
+        summaries_[i].summaries = summariesOf(memo(ch)->lines());
+        summariesStale_[i] = false;
+    }
+    return summaries_[i].summaries;
+}
+
 void TfmMain::logged(const LogEvent &e)
 {
     const int ch = int(e.channel);
+    if (!summariesStale_[size_t(ch)])
+        summaries_[size_t(ch)].take(e);
     if (e.kind == LogEvent::Kind::EndReport) {
         const bool noneCharging = watch_.ended(ch);
         chargeEnded(e.channel);
@@ -89,10 +104,9 @@ void TfmMain::logged(const LogEvent &e)
 
 void TfmMain::chargeEnded(Channel ch)
 {
-    // Only the charge that ended: the whole log at every end report would
-    // grow with the square of the log where end reports come often (noise
-    // on the line brings them by the second).
-    const std::vector<ChargeSummary> charges = chargeSummaries(memo(ch)->linesFromLast(beginsACharge));
+    // Only the charge that ended, as the events summed it up: no log read
+    // at every end report (noise on the line brings them by the second).
+    const std::vector<ChargeSummary> charges = summaries(ch).charges(1);
     if (!charges.empty()) {
         const ChargeSummary &s = charges.back();
         const bool regular = s.regularEnd();
@@ -130,7 +144,7 @@ double TfmMain::trickleFor(const ChargeSummary &s) const
 
 QString TfmMain::channelSummary(Channel ch) const
 {
-    const std::vector<ChargeSummary> charges = chargeSummaries(memo(ch)->lines());
+    const std::vector<ChargeSummary> charges = summaries(ch).charges(2);
     if (charges.empty())
         return QStringLiteral("Канал %1: зарядов нет").arg(QLatin1Char(letter(ch)));
     const ChargeSummary &last = charges.back();

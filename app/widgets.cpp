@@ -3,7 +3,6 @@
 #include <QMouseEvent>
 #include <QPlainTextDocumentLayout>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QThread>
@@ -128,6 +127,7 @@ LogMemo::LogMemo(QWidget *parent) : QPlainTextEdit(parent)
             return;
         noLine_ = document()->isEmpty();
         emit editedByHand();
+        emit rewritten();
     });
 }
 
@@ -149,20 +149,6 @@ QStringList LogMemo::lines() const
     if (holdsNoLine())
         return {};
     return toPlainText().split(QLatin1Char('\n'));
-}
-
-QStringList LogMemo::linesFromLast(const std::function<bool(const QString &)> &first) const
-{
-    const_cast<LogMemo *>(this)->flush();
-    QStringList out;
-    if (holdsNoLine())
-        return out;
-    for (QTextBlock b = document()->lastBlock(); b.isValid(); b = b.previous()) {
-        out.prepend(b.text());
-        if (first(out.front()))
-            break;
-    }
-    return out;
 }
 
 QString LogMemo::text() const
@@ -230,6 +216,7 @@ void LogMemo::setText(QTextDocument *text, qsizetype lines)
     ownEdit_ = false;
     if (ours)
         delete replaced;
+    emit rewritten();
 }
 
 namespace {

@@ -90,10 +90,6 @@ public:
     void addLine(const QString &line);
     int lineCount() const;
     QStringList lines() const;
-    // The lines from the last one `first` accepts to the end (every line
-    // if none does), read from the end: what a long log's last part costs,
-    // not the whole log.
-    QStringList linesFromLast(const std::function<bool(const QString &)> &first) const;
     QString text() const;
     // Writes the pending lines into the document.
     void flush();
@@ -115,6 +111,9 @@ public:
 signals:
     // The user changed the text: typed, pasted, cut or deleted.
     void editedByHand();
+    // The text changed otherwise than by addLine: replaced, cleared or
+    // edited by hand. What was read from it must be read again.
+    void rewritten();
 
 private:
     // An empty document is either no line or one empty line; which one, it

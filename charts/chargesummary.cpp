@@ -9,15 +9,10 @@
 
 namespace {
 
-struct Sample
-{
-    double time; // charge time, days, carried over midnight
-    double u, t;
-};
-
 // The largest temperature rise a minute: over each stretch from a sample
 // back to the last one at least a minute earlier. Whole seconds, as the log
 // prints them, so a minute is exactly one.
+template <typename Sample>
 std::optional<double> largestRise(const std::vector<Sample> &samples)
 {
     auto second = [&](size_t i) { return qRound64(samples[i].time * 86400); };
@@ -80,70 +75,112 @@ bool beginsACharge(const QString &line)
     return line == QStringLiteral("Старт.") || line == QStringLiteral("Разряд.");
 }
 
-std::vector<ChargeSummary> chargeSummaries(const QStringList &lines)
+void ChargeSummaries::blockStarted(bool discharge)
+{
+    if (!out_.empty())
+        out_.back().riseMax = largestRise(samples_);
+    samples_.clear();
+    out_.push_back({});
+    out_.back().discharge = discharge;
+}
+
+void ChargeSummaries::parameters(const QString &chemistry, int currentMilliamps)
+{
+    if (out_.empty())
+        return;
+    out_.back().chemistry = chemistry;
+    out_.back().currentMilliamps = currentMilliamps;
+}
+
+void ChargeSummaries::trickleOn()
+{
+    if (!out_.empty())
+        out_.back().trickle = true;
+}
+
+void ChargeSummaries::sample(double time, double u, double t)
+{
+    if (out_.empty())
+        blockStarted(false);
+    Sample s{time, u, t};
+    // The charge clock prints the time of day's way round: past a day it
+    // starts again from 0. A clock started again (Stop and Start in the
+    // middle of a charge) goes on from where it was.
+    if (previous_ >= 0 && s.time + carry_ < previous_)
+        carry_ += previous_ - (s.time + carry_) > 0.5 ? 1 : previous_ - (s.time + carry_);
+    s.time += carry_;
+    previous_ = s.time;
+    ChargeSummary &c = out_.back();
+    if (c.samples == 0) {
+        c.firstTime = s.time;
+        c.firstU = c.peakU = s.u;
+        c.peakT = s.t;
+    }
+    ++c.samples;
+    c.lastTime = s.time;
+    c.finalU = s.u;
+    c.peakU = std::max(c.peakU, s.u);
+    c.peakT = std::max(c.peakT, s.t);
+    samples_.push_back(s);
+}
+
+void ChargeSummaries::resistance(const QString &ohms)
+{
+    if (!out_.empty())
+        out_.back().resistance = ohms;
+}
+
+void ChargeSummaries::endReport(const QString &text)
+{
+    if (out_.empty())
+        return;
+    ChargeSummary &c = out_.back();
+    c.endReport = text;
+    c.endTime = c.samples > 0 ? c.lastTime : c.firstTime;
+}
+
+std::vector<ChargeSummary> ChargeSummaries::charges(size_t count) const
+{
+    std::vector<ChargeSummary> out(out_.end() - qsizetype(std::min(count, out_.size())), out_.end());
+    if (!out.empty())
+        out.back().riseMax = largestRise(samples_);
+    return out;
+}
+
+std::optional<BlockParameters> parseParameterLine(const QString &line)
 {
     static const QRegularExpression current(QStringLiteral("^Ni(Mh|Сd) аккумулятор\\. Ток = (-?\\d+) mA\\.$"));
-    std::vector<ChargeSummary> out;
-    std::vector<Sample> samples;
-    double carry = 0, previous = -1;
-    auto finish = [&] {
-        if (!out.empty()) {
-            out.back().riseMax = largestRise(samples);
-        }
-        samples.clear();
-    };
-    auto begin = [&](bool discharge) {
-        finish();
-        out.push_back({});
-        out.back().discharge = discharge;
-    };
+    const auto m = current.match(line);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return BlockParameters{m.captured(1) == QLatin1String("Mh") ? QStringLiteral("NiMH") : QStringLiteral("NiCd"),
+                           m.captured(2).toInt()};
+}
+
+ChargeSummaries summariesOf(const QStringList &lines)
+{
+    ChargeSummaries s;
     for (const QString &line : lines) {
         if (beginsACharge(line)) {
-            begin(line.startsWith(QStringLiteral("Разряд")));
-            continue;
-        }
-        if (const std::optional<LogSample> logged = parseSampleLine(line)) {
-            if (out.empty())
-                begin(false);
-            Sample s{logged->time, logged->u, logged->t};
-            // The charge clock prints the time of day's way round: past a
-            // day it starts again from 0. A clock started again (Stop and
-            // Start in the middle of a charge) goes on from where it was.
-            if (previous >= 0 && s.time + carry < previous)
-                carry += previous - (s.time + carry) > 0.5 ? 1 : previous - (s.time + carry);
-            s.time += carry;
-            previous = s.time;
-            ChargeSummary &c = out.back();
-            if (c.samples == 0) {
-                c.firstTime = s.time;
-                c.firstU = c.peakU = s.u;
-                c.peakT = s.t;
-            }
-            ++c.samples;
-            c.lastTime = s.time;
-            c.finalU = s.u;
-            c.peakU = std::max(c.peakU, s.u);
-            c.peakT = std::max(c.peakT, s.t);
-            samples.push_back(s);
-            continue;
-        }
-        if (out.empty())
-            continue;
-        ChargeSummary &c = out.back();
-        if (const auto m = current.match(line); m.hasMatch()) {
-            c.chemistry = m.captured(1) == QLatin1String("Mh") ? QStringLiteral("NiMH") : QStringLiteral("NiCd");
-            c.currentMilliamps = m.captured(2).toInt();
+            s.blockStarted(line.startsWith(QStringLiteral("Разряд")));
+        } else if (const std::optional<LogSample> logged = parseSampleLine(line)) {
+            s.sample(logged->time, logged->u, logged->t);
+        } else if (const std::optional<BlockParameters> p = parseParameterLine(line)) {
+            s.parameters(p->chemistry, p->currentMilliamps);
         } else if (line == QStringLiteral("Включен режим дозаряда.")) {
-            c.trickle = true;
+            s.trickleOn();
         } else if (line.startsWith(QStringLiteral("Внутреннее R аккумулятора = "))) {
-            c.resistance = line.mid(28);
+            s.resistance(line.mid(28));
         } else if (line.startsWith(QLatin1String("END: ")) || line == QLatin1String("END:")) {
-            c.endReport = line.mid(4).trimmed();
-            c.endTime = c.samples > 0 ? c.lastTime : c.firstTime;
+            s.endReport(line.mid(4).trimmed());
         }
     }
-    finish();
-    return out;
+    return s;
+}
+
+std::vector<ChargeSummary> chargeSummaries(const QStringList &lines)
+{
+    return summariesOf(lines).charges();
 }
 
 QString summaryTitle(const ChargeSummary &s, char channel)

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -33,12 +34,62 @@ struct ChargeSummary
     bool regularEnd() const;
 };
 
-// Every charge (or discharge) in a log, in order. Lines before the first
-// block header count as a charge of their own when they hold samples.
+// Sums up the charges of one log as what it records comes, in order: the
+// one place that knows what each record means to a summary. A log's lines
+// are read into it by chargeSummaries(); the window gives it the link's
+// events as they are logged. Values are as the log prints them (charge
+// times in whole seconds, volts to four places), so both ways agree.
+class ChargeSummaries
+{
+public:
+    // "Старт." or "Разряд.": a new charge (or discharge) begins.
+    void blockStarted(bool discharge);
+    // Its parameter line: "NiMH" or "NiCd", and the fast current.
+    void parameters(const QString &chemistry, int currentMilliamps);
+    // "Включен режим дозаряда.": trickle charge after the end.
+    void trickleOn();
+    // A measurement: the charge time as printed (a fraction of a day), volts
+    // and degrees. Samples before any block begin a charge of their own.
+    void sample(double time, double u, double t);
+    // The internal resistance as printed.
+    void resistance(const QString &ohms);
+    // The end report's texts, trimmed ("Конец заряда.").
+    void endReport(const QString &text);
+
+    // The last `count` charges so far (all of them unless asked), in
+    // order, the last one's temperature rise included.
+    std::vector<ChargeSummary> charges(size_t count = size_t(-1)) const;
+    bool empty() const { return out_.empty(); }
+
+private:
+    struct Sample
+    {
+        double time; // charge time, days, carried over midnight
+        double u, t;
+    };
+    std::vector<ChargeSummary> out_;
+    std::vector<Sample> samples_; // of the last charge
+    double carry_ = 0, previous_ = -1;
+};
+
+// A log's lines read into summaries, which may then take what comes next.
+// Lines before the first block header count as a charge of their own when
+// they hold samples.
+ChargeSummaries summariesOf(const QStringList &lines);
+// Every charge (or discharge) in a log, in order.
 std::vector<ChargeSummary> chargeSummaries(const QStringList &lines);
 // The line that begins a charge's block ("Старт.") or a discharge's
-// ("Разряд."): the last charge of a log is summed up from its last such line.
+// ("Разряд.").
 bool beginsACharge(const QString &line);
+
+// The parameter line's chemistry and current ("NiMh аккумулятор. Ток = 1000
+// mA."), as summaries read it.
+struct BlockParameters
+{
+    QString chemistry; // "NiMH" or "NiCd"
+    int currentMilliamps;
+};
+std::optional<BlockParameters> parseParameterLine(const QString &line);
 
 // How a charge without an end report stopped, as the window knows it.
 enum class ChargeStop { Running, Stopped, LinkLost, Unknown };

@@ -11,7 +11,7 @@ enum class SeriesId { AU, AT, BU, BT };
 
 // What one packet told about a channel, before it is a log's lines: the
 // decoder reports these, and its log lines are formatted from them in one
-// place (Receiver::logLines).
+// place (logLines in link/statistika.h).
 struct LogEvent
 {
     enum class Kind {
@@ -33,6 +33,9 @@ struct LogEvent
     quint16 current = 0;          // ChargeStart, DischargeStart: fast current, ADC units
     quint8 mode = 0;              // ChargeStart, DischargeStart: chemistry and stop bits
     QString dump;                 // Unrecognised: " 0xNN" for each byte of its read
+    // The settings its lines were formatted with, as the settings page
+    // held them when it came (blocks: the step and R; resistance: Rd).
+    int stepSetting = 0, senseR = 0, rdTenths = 0;
 };
 
 // What the link routines act on: the main window implements it. Keeping the

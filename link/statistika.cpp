@@ -366,7 +366,7 @@ void Receiver::AddSampleLine(quint16 adc, qint16 tenths, Channel ch)
     record(e);
 }
 
-QString endReportText(quint8 flags)
+QString endReportReasons(quint8 flags)
 {
     static const char *const texts[8] = {
         " Ошибка 1. Превышено максимальное время заряда.",
@@ -378,11 +378,16 @@ QString endReportText(quint8 flags)
         " Ошибка 7. Нет роста напряжения на аккумуляторе.",
         " Конец заряда.",
     };
-    QString line = QStringLiteral("END: ");
+    QString reasons;
     for (int bit = 0; bit < 8; ++bit)
         if (flags & (1 << bit))
-            line += QString::fromUtf8(texts[bit]);
-    return line;
+            reasons += QString::fromUtf8(texts[bit]);
+    return reasons;
+}
+
+QString endReportText(quint8 flags)
+{
+    return QStringLiteral("END: ") + endReportReasons(flags);
 }
 
 void Receiver::AddEndReport(quint8 flags, Channel ch)
@@ -392,15 +397,19 @@ void Receiver::AddEndReport(quint8 flags, Channel ch)
     record(e);
 }
 
-QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths)
+QString internalResistanceOhms(quint16 emf, quint16 loaded, int rdTenths)
 {
     // Floating point would quietly give an infinity; a cell cannot be
     // measured without current through the load, so this is bad data.
     if (loaded == 0)
         throw std::domain_error("internal resistance with no loaded voltage");
     // (emf - loaded) / (loaded / Rd) ohms with Rd in tenths, exactly.
-    return QStringLiteral("Внутреннее R аккумулятора = ")
-           + Fmt::ratio(qint64(int(emf) - int(loaded)) * rdTenths, qint64(loaded) * 10, 3);
+    return Fmt::ratio(qint64(int(emf) - int(loaded)) * rdTenths, qint64(loaded) * 10, 3);
+}
+
+QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths)
+{
+    return QStringLiteral("Внутреннее R аккумулятора = ") + internalResistanceOhms(emf, loaded, rdTenths);
 }
 
 void Receiver::AddInternalResistance(quint16 emf, quint16 loaded, Channel ch)
@@ -408,6 +417,7 @@ void Receiver::AddInternalResistance(quint16 emf, quint16 loaded, Channel ch)
     LogEvent e = event(LogEvent::Kind::Resistance, ch);
     e.emf = emf;
     e.loaded = loaded;
+    e.rdTenths = view_.dischargeResistor();
     record(e);
 }
 
@@ -437,6 +447,8 @@ void Receiver::AddStartHeader(quint16 current, quint8 mode, Channel ch)
     LogEvent e = event(LogEvent::Kind::ChargeStart, ch);
     e.current = current;
     e.mode = mode;
+    e.stepSetting = view_.adcStepSetting();
+    e.senseR = view_.senseResistor();
     record(e);
 }
 
@@ -445,6 +457,8 @@ void Receiver::AddDischargeHeader(quint16 current, quint8 mode, Channel ch)
     LogEvent e = event(LogEvent::Kind::DischargeStart, ch);
     e.current = current;
     e.mode = mode;
+    e.stepSetting = view_.adcStepSetting();
+    e.senseR = view_.senseResistor();
     record(e);
 }
 
@@ -457,7 +471,7 @@ LogEvent Receiver::event(LogEvent::Kind kind, Channel ch) const
     return e;
 }
 
-QStringList Receiver::logLines(const LogEvent &e) const
+QStringList logLines(const LogEvent &e, bool logHasLines)
 {
     using Kind = LogEvent::Kind;
     switch (e.kind) {
@@ -466,18 +480,18 @@ QStringList Receiver::logLines(const LogEvent &e) const
     case Kind::EndReport:
         return {endReportText(e.flags)};
     case Kind::Resistance:
-        return {internalResistanceText(e.emf, e.loaded, view_.dischargeResistor())};
+        return {internalResistanceText(e.emf, e.loaded, e.rdTenths)};
     case Kind::ChargeStart:
     case Kind::DischargeStart: {
         // A block in a log that has lines is set off by an empty one.
         QStringList lines;
-        if (view_.logLineCount(e.channel) > 0)
+        if (logHasLines)
             lines << QString();
         if (e.kind == Kind::ChargeStart)
             lines << QStringLiteral("Старт.");
         else
             lines << QStringLiteral("Разряд.") << QStringLiteral("Параметры заряда:");
-        return lines + parameterLinesText(e.current, e.mode, view_.adcStepSetting(), view_.senseResistor());
+        return lines + parameterLinesText(e.current, e.mode, e.stepSetting, e.senseR);
     }
     case Kind::Unrecognised:
         return {e.chargeTime + QStringLiteral(";  ") + e.dump};
@@ -489,7 +503,7 @@ void Receiver::record(const LogEvent &e)
 {
     // Formatted whole before any line goes in: a packet that cannot be
     // read (no loaded voltage) leaves no line behind.
-    const QStringList lines = logLines(e);
+    const QStringList lines = logLines(e, view_.logLineCount(e.channel) > 0);
     for (const QString &line : lines)
         view_.addLogLine(e.channel, line);
     view_.logged(e);

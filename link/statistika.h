@@ -97,11 +97,6 @@ public:
     void AddStartHeader(quint16 current, quint8 mode, Channel ch);
     void AddDischargeHeader(quint16 current, quint8 mode, Channel ch);
 
-    // The lines an event makes in its channel's log, with the settings as
-    // the view holds them now. Throws std::domain_error for a resistance
-    // with no loaded voltage.
-    QStringList logLines(const LogEvent &e) const;
-
 private:
     void dropHeldBytes();
     void logHandOn(QString &entry, int count) const;
@@ -118,12 +113,21 @@ private:
     NoiseWatch ReceiveNoise; // whether the line brings mostly noise; rearmed at each start
 };
 
+// The lines an event makes in its channel's log; `logHasLines`: the log
+// already holds a line (a block is then set off by an empty one). Throws
+// std::domain_error for a resistance with no loaded voltage.
+QStringList logLines(const LogEvent &e, bool logHasLines);
+
 // The texts of those lines, from plain values.
 QString sampleLineText(const QString &chargeTime, quint16 adc, int step, qint16 tenths);
 QString endReportText(quint8 flags);
+// The reasons alone, each after a blank (" Конец заряда.").
+QString endReportReasons(quint8 flags);
 // Throws std::domain_error when `loaded` is 0 (the cell's resistance cannot
 // be computed).
 QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths);
+// Its value alone, in ohms to three places.
+QString internalResistanceOhms(quint16 emf, quint16 loaded, int rdTenths);
 QStringList parameterLinesText(quint16 current, quint8 mode, int step, int senseR);
 // Status panel text when the step was moved to where the packets make
 // sense again.

@@ -254,6 +254,38 @@ private slots:
         QVERIFY(log.endsWith("  \r\n10-00-00-000 00:00:00 Nbytes (1) 01 \r\n"));
     }
 
+    // A channel's summary follows its log however the log changes: lines
+    // set or opened, packets that come after them, a hand edit, a clear.
+    void summariesFollowTheLog()
+    {
+        TfmMain w;
+        auto feed = [&](const char *hex) {
+            const QByteArray bytes = QByteArray::fromHex(hex);
+            w.receiver.receiveChunk(reinterpret_cast<const quint8 *>(bytes.constData()), int(bytes.size()));
+        };
+        w.Memo1->setLines({QStringLiteral("Старт."), QStringLiteral("NiMh аккумулятор. Ток = 1000 mA."),
+                           QStringLiteral("00:00:00    ADC=520    U=1,3000    T=25,0;")});
+        QVERIFY(w.channelSummary(Channel::A).startsWith(QStringLiteral("Канал A: NiMH, заряд, ток 1000 mA")));
+        w.receiver.clock.start(Clock::timeOfDay()); // the charge began with the first line
+        now_ = now_.addSecs(3600);
+        feed("01021C0100"); // an hour later at 1.35 V, then the end
+        feed("0380000000");
+        const QString summary = w.channelSummary(Channel::A);
+        QVERIFY2(summary.contains(QStringLiteral("заряжено: 1000 mAh")), qPrintable(summary));
+        QVERIFY2(summary.contains(QStringLiteral("конец 1,3500 В")), qPrintable(summary));
+        QVERIFY(summary.endsWith(QStringLiteral("Окончание: Конец заряда.")));
+
+        // Edited by hand: the summary reads the log again.
+        w.Memo1->flush(); // what came is on screen to select
+        w.Memo1->selectAll();
+        QTest::keyClicks(w.Memo1, QStringLiteral("x"));
+        QCOMPARE(w.channelSummary(Channel::A), QStringLiteral("Канал A: зарядов нет"));
+        feed("0700CC4000"); // a new charge's block, 1000 mA
+        QVERIFY(w.channelSummary(Channel::A).startsWith(QStringLiteral("Канал A: NiMH, заряд, ток 1000 mA")));
+        w.NDeleteAllClick();
+        QCOMPARE(w.channelSummary(Channel::A), QStringLiteral("Канал A: зарядов нет"));
+    }
+
     // A saved file of empty logs opens as one empty line in channel A's log:
     // one line, saved again as one, and a start block after it still gets
     // its blank separator. A log the user empties holds no line.

@@ -151,19 +151,16 @@ private slots:
                 .front();
         QCOMPARE(qRound64(restarted.elapsed() * 86400), 900);
 
-        // An end report sums up its charge from the log's last block
-        // alone, read from the end (the lines still pending included): the
-        // same as from the whole log, the clock carried over midnight too.
-        LogMemo memo;
+        // An end report sums up its charge as the running summaries hold
+        // it: the same as from its own block alone, the clock carried over
+        // midnight too, and as from the whole log.
         const qsizetype hotEnd = lines.indexOf(QStringLiteral("END:  Ошибка 2. Большая температура / большой рост температуры."));
-        memo.setLines(lines.mid(0, hotEnd));
-        memo.addLine(lines[hotEnd]);
-        const QStringList tail = memo.linesFromLast(beginsACharge);
-        QCOMPARE(tail.front(), QStringLiteral("Старт."));
-        QCOMPARE(tail.back(), lines[hotEnd]);
-        QCOMPARE(summaryLine(chargeSummaries(tail).back(), 50), summaryLine(hot, 50));
-        memo.setLines(lines.mid(0, 1) + lines.mid(5, 4)); // no block at all: every line
-        QCOMPARE(memo.linesFromLast(beginsACharge), memo.lines());
+        const qsizetype hotStart = lines.lastIndexOf(QStringLiteral("Старт."), hotEnd);
+        const std::vector<ChargeSummary> last = summariesOf(lines.mid(0, hotEnd + 1)).charges(1);
+        QCOMPARE(last.size(), size_t(1));
+        QCOMPARE(summaryLine(last.back(), 50), summaryLine(chargeSummaries(lines.mid(hotStart, hotEnd + 1 - hotStart)).back(), 50));
+        QCOMPARE(summaryLine(last.back(), 50), summaryLine(hot, 50));
+        QVERIFY(summariesOf({}).charges(1).empty());
     }
 
     // A whole charge through the port: the lock from the first sample to

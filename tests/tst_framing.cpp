@@ -381,17 +381,17 @@ private slots:
         QCOMPARE(e[1].chargeTime, QStringLiteral("00:12:07"));
         QCOMPARE(e[2].emf, quint16(240));
         QCOMPARE(e[2].loaded, quint16(100));
+        QCOMPARE(e[2].rdTenths, 39);
+        QCOMPARE(e[0].senseR, 51);
         QCOMPARE(e[3].flags, quint8(0x80));
         QCOMPARE(e[5].channel, Channel::A);
         QCOMPARE(e[6].channel, Channel::B);
 
         // Formatted again, the events give each log exactly.
         std::array<QStringList, 2> again;
-        View blank;
         for (const LogEvent &ev : e) {
             QStringList &log = again[ev.channel == Channel::A ? 0 : 1];
-            blank.logs = again;
-            log += blank.receiver.logLines(ev);
+            log += logLines(ev, !log.isEmpty());
         }
         QCOMPARE(again, w.logs);
 
@@ -399,12 +399,10 @@ private slots:
         const qsizetype before = w.events.size();
         feed(w, QByteArray::fromHex("0500640000"));
         QCOMPARE(w.events.size(), before);
-        QVERIFY_THROWS_EXCEPTION(std::domain_error, w.receiver.logLines([] {
-            LogEvent r;
-            r.kind = LogEvent::Kind::Resistance;
-            r.emf = 100;
-            return r;
-        }()));
+        LogEvent unloaded;
+        unloaded.kind = LogEvent::Kind::Resistance;
+        unloaded.emf = 100;
+        QVERIFY_THROWS_EXCEPTION(std::domain_error, logLines(unloaded, true));
     }
 
     // Each receiver owns its link: two chargers on two ports share no held
