@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QTemporaryDir>
 #include "tests/support/testlocale.h"
+#include "tests/support/windowtest.h"
 
 #include <QtTest>
 
@@ -71,32 +72,26 @@ double at(int h, int m, int s)
 
 } // namespace
 
-class TestAppFiles : public QObject
+class TestAppFiles : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir folder_;
     QString ini_;
     QDateTime now_;
 
 private slots:
     void initTestCase()
     {
-        setProgramFolder(folder_.path());
-        ini_ = QDir(folder_.path()).filePath(QStringLiteral("zlt.ini"));
-        qputenv("XDG_CONFIG_HOME", QDir(folder_.path()).filePath(QStringLiteral("config")).toUtf8());
+        WindowTest::initTestCase();
+        ini_ = settingsFile();
         Clock::setSource([this] { return now_; });
     }
 
     void init()
     {
-        useLocale(QStringLiteral("ru_RU"));
-        setProgramFolder(folder_.path());
-        QFile::remove(ini_);
+        WindowTest::init();
         now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0));
     }
-
-    void cleanup() { Dialogs::install(nullptr); }
 
     // The fast currents go under each other's names, "Log" is read but never
     // written, and every section lands in the file.
@@ -156,7 +151,7 @@ private slots:
         }
         QVERIFY(dialogs.messages.isEmpty());
         const QString user = TfmMain::settingsPath(false);
-        QVERIFY(user.startsWith(folder_.path()));
+        QVERIFY(user.startsWith(folder.path()));
         QVERIFY(readAll(user).contains("MaxT=55"));
         TfmMain again;
         QCOMPARE(again.UpDownMaxT->value(), 55);
@@ -447,7 +442,7 @@ private slots:
         auto &dialogs = ScriptedDialogs::install();
         TfmMain w;
         w.Memo1->setLines({QStringLiteral("keep")});
-        w.dropFile(folder_.path()); // a folder: nothing happens
+        w.dropFile(folder.path()); // a folder: nothing happens
         QCOMPARE(w.Memo1->lines(), QStringList{QStringLiteral("keep")});
 
         // Unsaved lines are offered for saving before a menu open too.
@@ -458,7 +453,7 @@ private slots:
         QCOMPARE(w.Memo1->lines(), QStringList{QStringLiteral("keep")});
 
         dialogs.answers << QMessageBox::No;
-        dialogs.fileAnswers << QDir(folder_.path()).filePath(QStringLiteral("missing.txt"));
+        dialogs.fileAnswers << QDir(folder.path()).filePath(QStringLiteral("missing.txt"));
         w.setStatusPanelText(0, QStringLiteral("old"));
         w.NOpenFileClick();
         QVERIFY(w.Memo1->lines().isEmpty());
@@ -476,7 +471,7 @@ private slots:
             a << QStringLiteral("0:%1:%2    ADC=400    U=1,0000    T=25,0;").arg(i / 60).arg(i % 60, 2, 10, QLatin1Char('0'));
             b << QStringLiteral("B %1").arg(i);
         }
-        const QString path = QDir(folder_.path()).filePath(QStringLiteral("long.txt"));
+        const QString path = QDir(folder.path()).filePath(QStringLiteral("long.txt"));
         writeAll(path, toCp1251((a + QStringList{QString(), QStringLiteral("/* B */")} + b).join(QStringLiteral("\r\n"))));
         TfmMain w;
         w.show();

@@ -15,6 +15,7 @@
 #include "tests/support/fakedesktop.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
+#include "tests/support/windowtest.h"
 #include "tools/chargesim/chargesim.h"
 
 #include <QAction>
@@ -67,24 +68,11 @@ struct Desktop
 
 } // namespace
 
-class TestChargeWatch : public QObject
+class TestChargeWatch : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir folder_;
-
 private slots:
-    void initTestCase()
-    {
-        setProgramFolder(folder_.path());
-        useLocale(QStringLiteral("ru_RU"));
-    }
-
-    void cleanup()
-    {
-        Dialogs::install(nullptr);
-        QFile::remove(QDir(folder_.path()).filePath(QStringLiteral("zlt.ini")));
-    }
 
     // Charges, a discharge and the lines around them, read from a log.
     void summaries()
@@ -169,7 +157,7 @@ private slots:
     {
         Desktop desktop;
         QVERIFY(desktop.serve());
-        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20, .speed = 600, .repeat = false});
         sim.start();
         TfmMain w;
@@ -276,7 +264,7 @@ private slots:
     {
         Desktop desktop;
         QVERIFY(desktop.serve());
-        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
         sim.start();
         TfmMain w;
@@ -330,7 +318,7 @@ private slots:
     {
         PrivateBus bus;
         QVERIFY(bus.isRunning());
-        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
         sim.start();
         TfmMain w;
@@ -363,7 +351,7 @@ private slots:
         const QDBusConnection none =
             QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
         QVERIFY(!none.isConnected());
-        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
         sim.start();
         TfmMain w;
@@ -387,7 +375,7 @@ private slots:
     // The switch is kept in zlt.ini; a file from before it reads as on.
     void noticeSwitchStored()
     {
-        const QString ini = QDir(folder_.path()).filePath(QStringLiteral("zlt.ini"));
+        const QString ini = settingsFile();
         QFile old(ini);
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("[Chart]\r\nGradient=0\r\n");

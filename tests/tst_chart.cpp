@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include "tests/support/testlocale.h"
+#include "tests/support/windowtest.h"
 
 #include <QtTest>
 
@@ -45,16 +46,11 @@ bool hasColour(const QImage &img, QColor c)
 
 } // namespace
 
-class TestChart : public QObject
+class TestChart : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir folder_;
-
 private slots:
-    void initTestCase() { setProgramFolder(folder_.path()); }
-    void init() { useLocale("ru_RU"); }
-    void cleanup() { Dialogs::install(nullptr); }
 
     void axisArithmetic()
     {

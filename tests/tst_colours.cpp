@@ -4,6 +4,7 @@
 #include "charts/colours.h"
 #include "platform/programfolder.h"
 #include "tests/support/scripteddialogs.h"
+#include "tests/support/windowtest.h"
 #include "app/widgets.h"
 
 #include <QAction>
@@ -11,18 +12,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestColours : public QObject
+class TestColours : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir folder_;
-
 private slots:
-    void initTestCase() { setProgramFolder(folder_.path()); }
     void cleanup()
     {
-        Dialogs::install(nullptr);
-        QFile::remove(QDir(folder_.path()).filePath(QStringLiteral("zlt.ini")));
+        WindowTest::cleanup();
         for (qint32 *c : {&ColorWall, &ColorStartGradient, &ColorEndGradient, &ColorLabelLeft,
                           &ColorLabelBottom, &ColorLabelRicht})
             *c = 0;

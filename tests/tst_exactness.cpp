@@ -23,6 +23,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include "tests/support/testlocale.h"
+#include "tests/support/windowtest.h"
 
 #include <QtTest>
 
@@ -64,28 +65,24 @@ bool makeUnwritable(const QString &path, bool on)
 
 } // namespace
 
-class TestExactness : public QObject
+class TestExactness : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir folder_;
     QDateTime now_;
 
 private slots:
     void initTestCase()
     {
-        setProgramFolder(folder_.path());
-        qputenv("XDG_CONFIG_HOME", QDir(folder_.path()).filePath(QStringLiteral("config")).toUtf8());
+        WindowTest::initTestCase();
         Clock::setSource([this] { return now_; });
     }
 
     void init()
     {
-        useLocale(QStringLiteral("ru_RU"));
+        WindowTest::init();
         now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 0, 0));
     }
-
-    void cleanup() { Dialogs::install(nullptr); }
 
     // Tab, Backspace and Enter alone set the charge time.
     void timeDialogByKeyboard()
@@ -179,7 +176,7 @@ private slots:
         QVERIFY(saved.contains("MaxT=45"));
         QCOMPARE(readAll(beside), QByteArray("[ComPort1]\r\nLog=1\r\n[PageSetting]\r\nMaxT=44\r\n"));
         QFile::remove(user);
-        setProgramFolder(folder_.path());
+        setProgramFolder(folder.path());
     }
 
     // A system colour stored for a curve stays a system colour.
@@ -205,13 +202,13 @@ private slots:
         }
         setProgramFolder(QStringLiteral("/usr/bin"));
         QCOMPARE(TfmMain::settingsPath(true), user);
-        setProgramFolder(folder_.path());
+        setProgramFolder(folder.path());
     }
 
     void systemColourKeepsItsValue()
     {
         ScriptedDialogs::install();
-        const QString ini = QDir(folder_.path()).filePath(QStringLiteral("zlt.ini"));
+        const QString ini = settingsFile();
         QFile f(ini);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("[Chart]\r\nColorGraf_AU=-16777208\r\nColorGraf_BT=255\r\n");

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include "tests/support/testlocale.h"
+#include "tests/support/windowtest.h"
 
 #include <QtTest>
 
@@ -50,21 +51,11 @@ struct Rig
 
 } // namespace
 
-class TestExchange : public QObject
+class TestExchange : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir folder_;
-
 private slots:
-    void initTestCase() { setProgramFolder(folder_.path()); }
-
-    void init()
-    {
-        useLocale(QStringLiteral("ru_RU"));
-    }
-
-    void cleanup() { Dialogs::install(nullptr); }
 
     // What the charger will make of each current, as the labels tell it.
     void currentChecks_data()

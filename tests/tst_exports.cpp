@@ -13,6 +13,7 @@
 #include "platform/programfolder.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
+#include "tests/support/windowtest.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,24 +41,11 @@ void feed(TfmMain &w, int channel, int adc, int temp)
 
 } // namespace
 
-class TestExports : public QObject
+class TestExports : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir folder_;
-
 private slots:
-    void initTestCase()
-    {
-        setProgramFolder(folder_.path());
-        useLocale(QStringLiteral("ru_RU"));
-    }
-
-    void cleanup()
-    {
-        Dialogs::install(nullptr);
-        useLocale(QStringLiteral("ru_RU"));
-    }
 
     // Each kind of file, through the window's export.
     void chartPictures()
@@ -73,7 +61,7 @@ private slots:
         }
         const QColor au = w.series(SeriesId::AU).style.colour;
         auto &dialogs = ScriptedDialogs::install();
-        const QDir dir(folder_.path());
+        const QDir dir(folder.path());
         for (const char *name : {"c.png", "c.svg", "c.pdf", "c"})
             dialogs.fileAnswers << dir.filePath(QLatin1String(name));
         for (int i = 0; i < 4; ++i)

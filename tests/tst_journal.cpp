@@ -17,6 +17,7 @@
 #include "tests/support/faultywrites.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
+#include "tests/support/windowtest.h"
 #include "tools/chargesim/chargesim.h"
 
 #include <QAction>
@@ -153,24 +154,11 @@ int runEdits(int argc, char *argv[])
 
 } // namespace
 
-class TestJournal : public QObject
+class TestJournal : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir folder_;
-
 private slots:
-    void initTestCase()
-    {
-        setProgramFolder(folder_.path());
-        useLocale(QStringLiteral("ru_RU"));
-    }
-
-    void cleanup()
-    {
-        Dialogs::install(nullptr);
-        useLocale(QStringLiteral("ru_RU"));
-    }
 
     // Every kind of record comes back, texts exactly, and what a save
     // covered no longer counts as unsaved.
@@ -623,7 +611,7 @@ private slots:
     void killedMidCharge()
     {
         QTemporaryDir state, programDir;
-        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 10});
         sim.start();
         QProcess child;

@@ -7,6 +7,7 @@
 #include "tests/support/pty.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
+#include "tests/support/windowtest.h"
 #include "link/statistika.h"
 #include "app/widgets.h"
 
@@ -50,28 +51,24 @@ void feed(TfmMain &w, const QByteArray &bytes)
 
 } // namespace
 
-class TestLink : public QObject
+class TestLink : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir folder_;
     QDateTime now_;
 
 private slots:
     void initTestCase()
     {
-        setProgramFolder(folder_.path());
+        WindowTest::initTestCase();
         Clock::setSource([this] { return now_; });
     }
 
     void init()
     {
-        useLocale(QStringLiteral("ru_RU"));
+        WindowTest::init();
         now_ = QDateTime(QDate(2026, 12, 6), QTime(10, 12, 7, 89));
-        QFile::remove(QDir(folder_.path()).filePath(QStringLiteral("zlt.ini")));
     }
-
-    void cleanup() { Dialogs::install(nullptr); }
 
     // A measurement's points take the colour of their curve's colour label.
     void pointsTakeTheLabelsColour()
@@ -150,7 +147,7 @@ private slots:
 
     void storedPortSettings()
     {
-        QFile f(QDir(folder_.path()).filePath(QStringLiteral("zlt.ini")));
+        QFile f(settingsFile());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("[ComPort1]\r\nLog=1\r\nPort=/dev/ttyUSB0\r\nBaudRate=12345\r\nparity=even\r\nFlowControl=Custom\r\n");
         f.close();

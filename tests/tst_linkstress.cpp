@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include "tests/support/testlocale.h"
+#include "tests/support/windowtest.h"
 
 #include <QtTest>
 
@@ -83,11 +84,9 @@ private:
 
 } // namespace
 
-class TestLinkStress : public QObject
+class TestLinkStress : public WindowTest
 {
     Q_OBJECT
-
-    QTemporaryDir folder_;
 
     // One run: the whole stream in pieces of `piece` bytes; every packet is
     // its line, in order, with its two points, and no dump appears.
@@ -133,12 +132,6 @@ class TestLinkStress : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        setProgramFolder(folder_.path());
-        useLocale(QStringLiteral("ru_RU"));
-    }
-
     void everyPieceSize_data()
     {
         QTest::addColumn<int>("piece");

@@ -12,6 +12,7 @@
 #include "serial/portlist.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
+#include "tests/support/windowtest.h"
 #include "tools/chargesim/chargesim.h"
 
 #include <QDir>
@@ -55,28 +56,20 @@ private:
 
 } // namespace
 
-class TestReconnect : public QObject
+class TestReconnect : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir folder_;
-
 private slots:
-    void initTestCase()
-    {
-        setProgramFolder(folder_.path());
-        useLocale(QStringLiteral("ru_RU"));
-    }
-
     void cleanup()
     {
-        Dialogs::install(nullptr);
+        WindowTest::cleanup();
         setSerialDeviceRoot(QString());
     }
 
     void unpluggedAndBack()
     {
-        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
         sim.start();
         TfmMain w;
@@ -125,7 +118,7 @@ private slots:
     // the button comes back; nothing opens a dialog.
     void exchangeOverALoss()
     {
-        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim(
             {.link = link.toStdString(), .samples = false, .fault = chargesim::Fault::LateReply, .lateMs = 3000});
         sim.start();
@@ -155,7 +148,7 @@ private slots:
     void saveOverALoss()
     {
         QTemporaryDir files;
-        const QString link = QDir(folder_.path()).filePath(QStringLiteral("charger"));
+        const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
         chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
         sim.start();
         TfmMain w;
