@@ -12,6 +12,7 @@
 #include "platform/programfolder.h"
 #include "serial/CPort.h"
 #include "serial/CPortCtl.h"
+#include "tests/support/chargerrig.h"
 #include "tests/support/fakedesktop.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
@@ -158,11 +159,9 @@ private slots:
         Desktop desktop;
         QVERIFY(desktop.serve());
         const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
-        chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20, .speed = 600, .repeat = false});
-        sim.start();
-        TfmMain w;
+        ChargerRig<> rig({.link = link.toStdString(), .intervalMs = 20, .speed = 600, .repeat = false});
+        auto &[sim, w] = rig;
         desktop.attach(w);
-        w.ComPort1->setPort(link);
         w.btnStart->click();
         QTRY_VERIFY_WITH_TIMEOUT(desktop.logind.lockHeld(), 5000);
         QTRY_VERIFY(w.sleepInhibitor()->isHeld());
@@ -217,11 +216,9 @@ private slots:
         Desktop desktop;
         QVERIFY(desktop.serve());
         // Written every 16 ms, as a USB adapter delivers: reads of some 60 bytes.
-        chargesim::Simulator sim({.link = {}, .fault = chargesim::Fault::Noise, .rate = 3840, .writeMs = 16});
-        sim.start();
-        TfmMain w;
+        ChargerRig<> rig({.link = {}, .fault = chargesim::Fault::Noise, .rate = 3840, .writeMs = 16});
+        auto &[sim, w] = rig;
         desktop.attach(w);
-        w.ComPort1->setPort(QString::fromStdString(sim.slavePath()));
         w.btnStart->click();
         // (Noise also brings packets with the charger's codes, end reports
         // among them, which have notices of their own.)
@@ -265,11 +262,9 @@ private slots:
         Desktop desktop;
         QVERIFY(desktop.serve());
         const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
-        chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
-        sim.start();
-        TfmMain w;
+        ChargerRig<> rig({.link = link.toStdString(), .intervalMs = 20});
+        auto &[sim, w] = rig;
         desktop.attach(w);
-        w.ComPort1->setPort(link);
         w.btnStart->click();
         QTRY_VERIFY_WITH_TIMEOUT(desktop.logind.lockHeld(), 5000);
         QTRY_VERIFY(w.Memo1->lineCount() > 6 && w.Memo2->lineCount() > 6); // both channels charge
@@ -319,13 +314,11 @@ private slots:
         PrivateBus bus;
         QVERIFY(bus.isRunning());
         const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
-        chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
-        sim.start();
-        TfmMain w;
+        ChargerRig<> rig({.link = link.toStdString(), .intervalMs = 20});
+        auto &[sim, w] = rig;
         const QDBusConnection program = bus.connect(QStringLiteral("program"));
         w.useDesktopBuses(program, program);
         w.receiver.LogEnabled = true;
-        w.ComPort1->setPort(link);
         w.btnStart->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.receiver.LogText.contains(QStringLiteral("запрет сна недоступен: ")), 5000);
         w.showReceiveError(QStringLiteral("0:00:01"));
@@ -352,12 +345,10 @@ private slots:
             QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
         QVERIFY(!none.isConnected());
         const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
-        chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
-        sim.start();
-        TfmMain w;
+        ChargerRig<> rig({.link = link.toStdString(), .intervalMs = 20});
+        auto &[sim, w] = rig;
         w.useDesktopBuses(none, none);
         w.receiver.LogEnabled = true;
-        w.ComPort1->setPort(link);
         w.btnStart->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.receiver.LogText.contains(QStringLiteral("запрет сна недоступен: нет связи с шиной D-Bus")), 5000);
         w.showReceiveError(QStringLiteral("0:00:01"));

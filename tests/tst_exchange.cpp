@@ -5,6 +5,7 @@
 #include "platform/localeformat.h"
 #include "app/params.h"
 #include "platform/programfolder.h"
+#include "tests/support/chargerrig.h"
 #include "tests/support/scripteddialogs.h"
 #include "link/statistika.h"
 #include "app/widgets.h"
@@ -34,17 +35,9 @@ QColor background(const QLabel *l)
 }
 
 // A quiet charger on a pseudo-terminal and the window connected to it.
-struct Rig
+struct Rig : ChargerRig<>
 {
-    chargesim::Simulator sim{{.link = {}, .samples = false}};
-    TfmMain w;
-
-    Rig()
-    {
-        sim.start();
-        w.ComPort1->setPort(QString::fromStdString(sim.slavePath()));
-    }
-    ~Rig() { sim.stop(); }
+    Rig() : ChargerRig({.link = {}, .samples = false}) {}
     QString status() const { return w.LabStatus->text(); }
     bool red() const { return fontColor(w.LabStatus) == QColor(255, 0, 0); }
 };

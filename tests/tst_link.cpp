@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/localeformat.h"
 #include "platform/programfolder.h"
+#include "tests/support/chargerrig.h"
 #include "tests/support/pty.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
@@ -186,10 +187,8 @@ private slots:
     // real port.
     void simulatorFillsBothLogs()
     {
-        chargesim::Simulator sim({.link = {}, .intervalMs = 20});
-        sim.start();
-        Window w;
-        w.ComPort1->setPort(QString::fromStdString(sim.slavePath()));
+        ChargerRig<Window> rig({.link = {}, .intervalMs = 20});
+        auto &[sim, w] = rig;
         w.btnStart->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.Memo1->lineCount() >= 8 && w.Memo2->lineCount() >= 8, 10000);
         w.btnStart->click();

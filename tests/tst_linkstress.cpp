@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/localeformat.h"
 #include "platform/programfolder.h"
+#include "tests/support/chargerrig.h"
 #include "tests/support/pty.h"
 #include "link/statistika.h"
 #include "link/step.h"
@@ -150,11 +151,9 @@ private slots:
     // packets, and the logs go on with measurement lines.
     void strayBytesInACharge()
     {
-        chargesim::Simulator sim({.link = {}, .intervalMs = 10, .fault = chargesim::Fault::StrayByte,
+        ChargerRig<> rig({.link = {}, .intervalMs = 10, .fault = chargesim::Fault::StrayByte,
                                   .strayEvery = 20});
-        sim.start();
-        TfmMain w;
-        w.ComPort1->setPort(QString::fromStdString(sim.slavePath()));
+        auto &[sim, w] = rig;
         w.btnStart->click();
         const QString regained = QStringLiteral("синхронизация восстановлена - ");
         QTRY_VERIFY_WITH_TIMEOUT(w.Memo1->lineCount() >= 110 && w.Memo2->lineCount() >= 110
@@ -199,10 +198,8 @@ private slots:
         QFETCH(int, fault);
         QFETCH(QString, mark);
         QFETCH(int, minCount);
-        chargesim::Simulator sim({.link = {}, .intervalMs = 10, .fault = chargesim::Fault(fault)});
-        sim.start();
-        TfmMain w;
-        w.ComPort1->setPort(QString::fromStdString(sim.slavePath()));
+        ChargerRig<> rig({.link = {}, .intervalMs = 10, .fault = chargesim::Fault(fault)});
+        auto &[sim, w] = rig;
         w.btnStart->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.Memo1->lineCount() >= 150 && w.Memo2->lineCount() >= 150, 20000);
         w.btnStart->click();

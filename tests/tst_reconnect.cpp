@@ -10,6 +10,7 @@
 #include "serial/CPortCtl.h"
 #include "serial/devicewatch.h"
 #include "serial/portlist.h"
+#include "tests/support/chargerrig.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
 #include "tests/support/windowtest.h"
@@ -70,10 +71,8 @@ private slots:
     void unpluggedAndBack()
     {
         const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
-        chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
-        sim.start();
-        TfmMain w;
-        w.ComPort1->setPort(link);
+        ChargerRig<> rig({.link = link.toStdString(), .intervalMs = 20});
+        auto &[sim, w] = rig;
         w.btnStart->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.Memo1->lineCount() >= 6, 10000);
         const double started = w.receiver.clock.StartTime;
@@ -119,11 +118,9 @@ private slots:
     void exchangeOverALoss()
     {
         const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
-        chargesim::Simulator sim(
+        ChargerRig<> rig(
             {.link = link.toStdString(), .samples = false, .fault = chargesim::Fault::LateReply, .lateMs = 3000});
-        sim.start();
-        TfmMain w;
-        w.ComPort1->setPort(link);
+        auto &[sim, w] = rig;
         w.btnStart->click();
         QVERIFY(w.ComPort1->Connected());
         auto &dialogs = ScriptedDialogs::install();
@@ -149,10 +146,8 @@ private slots:
     {
         QTemporaryDir files;
         const QString link = QDir(folder.path()).filePath(QStringLiteral("charger"));
-        chargesim::Simulator sim({.link = link.toStdString(), .intervalMs = 20});
-        sim.start();
-        TfmMain w;
-        w.ComPort1->setPort(link);
+        ChargerRig<> rig({.link = link.toStdString(), .intervalMs = 20});
+        auto &[sim, w] = rig;
         w.btnStart->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.Memo1->lineCount() >= 6, 10000);
         auto dialogs = std::make_unique<UnplugWhileSaving>(sim, w.ComPort1);
