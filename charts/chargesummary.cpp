@@ -1,9 +1,6 @@
 #include "charts/chargesummary.h"
 
-#include "charts/chartlines.h"
 #include "platform/localeformat.h"
-
-#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -68,11 +65,6 @@ double ChargeSummary::capacity(double trickleMilliamps) const
 bool ChargeSummary::regularEnd() const
 {
     return endReport && endReport->contains(QStringLiteral("Конец заряда.")) && !endReport->contains(QStringLiteral("Ошибка"));
-}
-
-bool beginsACharge(const QString &line)
-{
-    return line == QStringLiteral("Старт.") || line == QStringLiteral("Разряд.");
 }
 
 void ChargeSummaries::blockStarted(bool discharge)
@@ -147,32 +139,20 @@ std::vector<ChargeSummary> ChargeSummaries::charges(size_t count) const
     return out;
 }
 
-std::optional<BlockParameters> parseParameterLine(const QString &line)
-{
-    static const QRegularExpression current(QStringLiteral("^Ni(Mh|Сd) аккумулятор\\. Ток = (-?\\d+) mA\\.$"));
-    const auto m = current.match(line);
-    if (!m.hasMatch())
-        return std::nullopt;
-    return BlockParameters{m.captured(1) == QLatin1String("Mh") ? QStringLiteral("NiMH") : QStringLiteral("NiCd"),
-                           m.captured(2).toInt()};
-}
-
 ChargeSummaries summariesOf(const QStringList &lines)
 {
+    using Kind = LogRecord::Kind;
     ChargeSummaries s;
     for (const QString &line : lines) {
-        if (beginsACharge(line)) {
-            s.blockStarted(line.startsWith(QStringLiteral("Разряд")));
-        } else if (const std::optional<LogSample> logged = parseSampleLine(line)) {
-            s.sample(logged->time, logged->u, logged->t);
-        } else if (const std::optional<BlockParameters> p = parseParameterLine(line)) {
-            s.parameters(p->chemistry, p->currentMilliamps);
-        } else if (line == QStringLiteral("Включен режим дозаряда.")) {
-            s.trickleOn();
-        } else if (line.startsWith(QStringLiteral("Внутреннее R аккумулятора = "))) {
-            s.resistance(line.mid(28));
-        } else if (line.startsWith(QLatin1String("END: ")) || line == QLatin1String("END:")) {
-            s.endReport(line.mid(4).trimmed());
+        const LogRecord r = readLogLine(line);
+        switch (r.kind) {
+        case Kind::BlockStart: s.blockStarted(r.discharge); break;
+        case Kind::Parameters: s.parameters(r.parameters.chemistry, r.parameters.currentMilliamps); break;
+        case Kind::Trickle: s.trickleOn(); break;
+        case Kind::Sample: s.sample(r.sample.time, r.sample.u, r.sample.t); break;
+        case Kind::Resistance: s.resistance(r.text); break;
+        case Kind::EndReport: s.endReport(r.text); break;
+        case Kind::Other: break;
         }
     }
     return s;

@@ -5,6 +5,8 @@
 // and how it ended. Built from the log's lines alone, so a charge reopened
 // from its data file sums up exactly as it did live.
 
+#include "charts/logreader.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -78,19 +80,6 @@ private:
 ChargeSummaries summariesOf(const QStringList &lines);
 // Every charge (or discharge) in a log, in order.
 std::vector<ChargeSummary> chargeSummaries(const QStringList &lines);
-// The line that begins a charge's block ("Старт.") or a discharge's
-// ("Разряд.").
-bool beginsACharge(const QString &line);
-
-// The parameter line's chemistry and current ("NiMh аккумулятор. Ток = 1000
-// mA."), as summaries read it.
-struct BlockParameters
-{
-    QString chemistry; // "NiMH" or "NiCd"
-    int currentMilliamps;
-};
-std::optional<BlockParameters> parseParameterLine(const QString &line);
-
 // How a charge without an end report stopped, as the window knows it.
 enum class ChargeStop { Running, Stopped, LinkLost, Unknown };
 

@@ -1,22 +1,15 @@
 #pragma once
 
+// The chart's curves rebuilt from a log's lines (as logreader reads them)
+// and the readout of a clicked point.
+
+#include "charts/logreader.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 #include <vector>
-
-// The pieces of a log line the chart is rebuilt from: the texts after the
-// first Latin "U" and "T" (skipping the "=") and the time up to the second
-// colon. A line without a "U" gives an empty u and is no measurement.
-struct ChartLineParts
-{
-    QString u;
-    QString time;
-    QString t;
-};
-
-ChartLineParts parseChartLine(const QString &line);
 
 struct LogPoint
 {
@@ -34,16 +27,6 @@ struct LogCurves
     bool failed = false;
 };
 LogCurves curvesFromLog(const QStringList &lines, bool wantU, bool wantT);
-
-// A measurement line, "<charge time>    ADC=n    U=v    T=t;", read back:
-// the time as printed and as a fraction of a day, and the two values.
-struct LogSample
-{
-    QString timeText;
-    double time;
-    double u, t;
-};
-std::optional<LogSample> parseSampleLine(const QString &line);
 
 class ChartSeries;
 // The readout of a clicked voltage point: its time and value and, while the
