@@ -7,6 +7,7 @@
 #include "charts/chargewatch.h"
 #include "app/summaryfeed.h"
 #include "charts/chartlines.h"
+#include "charts/journal.h"
 #include "charts/engine/series.h"
 #include "serial/devicewatch.h"
 #include "platform/screenpacer.h"
@@ -415,13 +416,8 @@ private:
     CurveSetup curveSetup() const;
     std::unique_ptr<JournalFile> journal_;
     bool journalFailureShown_ = false;
-    qsizetype linkLogJournaled_ = 0;
-    struct JournaledStart
-    {
-        double startTime = -1, timeOffset = 0;
-        QString shown;
-        bool operator==(const JournaledStart &) const = default;
-    } journaledStart_;
+    JournalFollower journalFollower_;
+    JournalFollower::ChargeStart chargeStart() const;
     void chargeEnded(Channel ch);
     // Stop, or the wait for a lost adapter given up: the charges stop counting.
     void chargeInterrupted(ChargeStop why);

@@ -77,8 +77,7 @@ void TfmMain::startJournal(const QString &folder)
         journal_.reset();
         return;
     }
-    linkLogJournaled_ = receiver.LogText.size();
-    journaledStart_ = {receiver.clock.StartTime, receiver.clock.TimeOffset, Label25->text()};
+    journalFollower_.caughtUp(receiver.LogText.size(), chargeStart());
     journalTimer->start();
 }
 
@@ -113,6 +112,11 @@ void TfmMain::restoreJournal(const JournalContent &c)
     }
 }
 
+JournalFollower::ChargeStart TfmMain::chargeStart() const
+{
+    return {receiver.clock.StartTime, receiver.clock.TimeOffset, Label25->text()};
+}
+
 void TfmMain::reportJournalFailure(const QString &reason)
 {
     if (journalFailureShown_)
@@ -127,19 +131,9 @@ void TfmMain::journalTimerTimer()
 {
     if (!journal_)
         return;
-    // The link log only grows between resets; what it gained goes in whole.
-    const QString &linkLog = receiver.LogText;
-    if (linkLog.size() < linkLogJournaled_)
-        linkLogJournaled_ = linkLog.size();
-    if (linkLog.size() > linkLogJournaled_) {
-        journal_->append(JournalRecord::linkLog(linkLog.mid(linkLogJournaled_)));
-        linkLogJournaled_ = linkLog.size();
-    }
-    const JournaledStart now{receiver.clock.StartTime, receiver.clock.TimeOffset, Label25->text()};
-    if (!(now == journaledStart_)) {
-        journal_->append(JournalRecord::chargeStart(now.startTime, now.timeOffset, now.shown));
-        journaledStart_ = now;
-    }
+    const QByteArray news = journalFollower_.news(receiver.LogText, chargeStart());
+    if (!news.isEmpty())
+        journal_->append(news);
     const QString failure = journal_->error();
     if (!failure.isEmpty())
         reportJournalFailure(failure);
@@ -178,8 +172,7 @@ void TfmMain::restartJournal(const QByteArray &first)
     if (!journal_)
         return;
     journal_->restart(JournalRecord::header(Clock::now(), Fmt::decimalSeparator().at(0)) + first);
-    linkLogJournaled_ = receiver.LogText.size();
-    journaledStart_ = {};
+    journalFollower_.startedAgain(receiver.LogText.size());
 }
 
 void TfmMain::retireJournal(bool everythingSaved)

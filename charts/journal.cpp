@@ -347,3 +347,30 @@ LeftoverFate leftoverFate(const JournalContent &content, bool oneRestored)
         return LeftoverFate::SetAside;
     return LeftoverFate::Offer;
 }
+
+void JournalFollower::caughtUp(qsizetype linkLogSize, const ChargeStart &start)
+{
+    linkLogTaken_ = linkLogSize;
+    start_ = start;
+}
+
+void JournalFollower::startedAgain(qsizetype linkLogSize)
+{
+    caughtUp(linkLogSize, {});
+}
+
+QByteArray JournalFollower::news(const QString &linkLog, const ChargeStart &start)
+{
+    QByteArray out;
+    if (linkLog.size() < linkLogTaken_) // the log was begun again
+        linkLogTaken_ = linkLog.size();
+    if (linkLog.size() > linkLogTaken_) {
+        out += JournalRecord::linkLog(linkLog.mid(linkLogTaken_));
+        linkLogTaken_ = linkLog.size();
+    }
+    if (!(start == start_)) {
+        out += JournalRecord::chargeStart(start.startTime, start.timeOffset, start.shown);
+        start_ = start;
+    }
+    return out;
+}

@@ -67,6 +67,30 @@ struct JournalContent
 // decimal point the journal was written with.
 JournalContent replayJournal(const QByteArray &bytes);
 
+// What of the link's state the journal has yet to take: the link log's new
+// part and the charge's start when it changed. The link log only grows
+// between resets; what it gained goes in whole.
+class JournalFollower
+{
+public:
+    struct ChargeStart
+    {
+        double startTime = -1, timeOffset = 0;
+        QString shown; // as the window shows it
+        bool operator==(const ChargeStart &) const = default;
+    };
+    // What the link log and the start hold now is in the journal.
+    void caughtUp(qsizetype linkLogSize, const ChargeStart &start);
+    // A journal begun again holds no link log part and no start yet.
+    void startedAgain(qsizetype linkLogSize);
+    // The records of what changed since, in order; empty when nothing did.
+    QByteArray news(const QString &linkLog, const ChargeStart &start);
+
+private:
+    qsizetype linkLogTaken_ = 0;
+    ChargeStart start_;
+};
+
 // What becomes of a journal an earlier run left behind, taken newest first:
 // one whose every line was saved or cleared (and nothing torn) is removed;
 // one with unsaved lines is offered back, unless another was restored

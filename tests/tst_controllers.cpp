@@ -80,6 +80,26 @@ private slots:
         QCOMPARE(int(leftoverFate(c, oneRestored)), fate);
     }
 
+    // The journal takes the link log's new part whole and the charge's
+    // start when it changed; a journal begun again takes the start again.
+    void journalFollowsTheLink()
+    {
+        JournalFollower f;
+        const JournalFollower::ChargeStart ten{10.0 / 24, 0, QStringLiteral("10:00:00")};
+        f.caughtUp(6, ten);
+        QCOMPARE(f.news(QStringLiteral("legend"), ten), QByteArray());
+        QCOMPARE(f.news(QStringLiteral("legend  \r\n01 "), ten), JournalRecord::linkLog(QStringLiteral("  \r\n01 ")));
+        QCOMPARE(f.news(QStringLiteral("legend  \r\n01 "), ten), QByteArray());
+        // The log begun again: only what it gains after that.
+        QCOMPARE(f.news(QStringLiteral("leg"), ten), QByteArray());
+        QCOMPARE(f.news(QStringLiteral("legend"), ten), JournalRecord::linkLog(QStringLiteral("end")));
+        const JournalFollower::ChargeStart eleven{11.0 / 24, 0, QStringLiteral("11:00:00")};
+        QCOMPARE(f.news(QStringLiteral("legend!"), eleven),
+                 JournalRecord::linkLog(QStringLiteral("!")) + JournalRecord::chargeStart(11.0 / 24, 0, QStringLiteral("11:00:00")));
+        f.startedAgain(7);
+        QCOMPARE(f.news(QStringLiteral("legend!"), eleven), JournalRecord::chargeStart(11.0 / 24, 0, QStringLiteral("11:00:00")));
+    }
+
     // News after a quiet spell shows once the event loop is back; a busy
     // source is shown once a pass; a pass with nothing new stops the pace.
     void pace()
