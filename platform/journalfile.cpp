@@ -207,8 +207,11 @@ void JournalFile::start(int fd, const QString &path)
 void JournalFile::append(const QByteArray &bytes)
 {
     std::lock_guard lock(mutex_);
+    const bool idle = pending_.isEmpty() && !truncate_;
     pending_ += bytes;
     ++queued_;
+    if (idle)
+        wake_.notify_one();
 }
 
 void JournalFile::restart(const QByteArray &bytes)
@@ -217,6 +220,7 @@ void JournalFile::restart(const QByteArray &bytes)
     pending_ = bytes;
     truncate_ = true;
     ++queued_;
+    wake_.notify_one();
 }
 
 void JournalFile::flush()
@@ -262,7 +266,13 @@ void JournalFile::run()
 {
     std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait_for(lock, std::chrono::milliseconds(SyncIntervalMs), [this] { return stop_ || flushNow_; });
+        // Asleep while there is nothing to write (a quiet line costs no
+        // wake-ups); then up to SyncIntervalMs more, so that what comes in
+        // that time goes in the same write, unless a flush or the end asks
+        // for it now.
+        wake_.wait(lock, [this] { return stop_ || flushNow_ || !pending_.isEmpty() || truncate_; });
+        if (!stop_ && !flushNow_)
+            wake_.wait_for(lock, std::chrono::milliseconds(SyncIntervalMs), [this] { return stop_ || flushNow_; });
         flushNow_ = false;
         const quint64 upTo = queued_;
         if (!pending_.isEmpty() || truncate_) {
