@@ -314,7 +314,6 @@ public:
     int adcStepSetting() const override;
     int senseResistor() const override;
     int dischargeResistor() const override;
-    bool sensorPageShown() const override;
     void showSensorReadings(double sensor1, double sensor2) override;
     bool sensorChartingOn() const override;
     void showReceivedTotal(int total) override;

@@ -208,13 +208,10 @@ int TfmMain::dischargeResistor() const
     return UpDRdecharge->value();
 }
 
-bool TfmMain::sensorPageShown() const
-{
-    return PageControl1->currentWidget() == TabSetup;
-}
-
 void TfmMain::showSensorReadings(double sensor1, double sensor2)
 {
+    if (PageControl1->currentWidget() != TabSetup)
+        return;
     LbTemperaturaA->setText(QStringLiteral("1д - ") + Fmt::fixed(sensor1, 1));
     LbTemperaturaB->setText(QStringLiteral("2д - ") + Fmt::fixed(sensor2, 1));
     LabStatus->clear();

@@ -62,8 +62,9 @@ public:
     virtual int senseResistor() const = 0;         // UpDResistr, 1/100 Ohm
     virtual int dischargeResistor() const = 0;     // UpDRdecharge, 1/10 Ohm
 
-    // Sensor readings of the temperature poll.
-    virtual bool sensorPageShown() const = 0;
+    // Sensor readings of the temperature poll, when a read brought the
+    // reading alone (the answer to a poll, not one in a charge's stream).
+    // The settings page shows them while it is the page shown.
     virtual void showSensorReadings(double sensor1, double sensor2) = 0;
     virtual bool sensorChartingOn() const = 0;     // "Строить графики"
 

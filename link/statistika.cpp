@@ -248,7 +248,7 @@ void Receiver::decodeKnown(const quint8 *p, bool alone)
         break;
     case 0x30: {
         const double t1 = qint16(word(p + 1)) / 10.0, t2 = qint16(word(p + 3)) / 10.0;
-        if (alone && view_.sensorPageShown())
+        if (alone)
             view_.showSensorReadings(t1, t2);
         if (view_.sensorChartingOn()) {
             if (view_.seriesViewOn(SeriesId::AT))

@@ -30,7 +30,7 @@ public:
 
     // What the window would answer.
     std::array<bool, 4> viewOn{true, true, true, true};
-    bool settingsPageShown = false;
+    bool settingsPageShown = false; // readings reach the page only while it is shown
     bool chartingSensors = false;
     int adcStep = 250;  // UpDStepADC (AdcStep is the link's own copy)
     int senseR = 51;    // UpDResistr
@@ -64,10 +64,10 @@ public:
     int adcStepSetting() const override { return adcStep; }
     int senseResistor() const override { return senseR; }
     int dischargeResistor() const override { return rdTenths; }
-    bool sensorPageShown() const override { return settingsPageShown; }
     void showSensorReadings(double sensor1, double sensor2) override
     {
-        sensorReadings.append({sensor1, sensor2});
+        if (settingsPageShown)
+            sensorReadings.append({sensor1, sensor2});
     }
     bool sensorChartingOn() const override { return chartingSensors; }
     void showReceivedTotal(int total) override { receivedTotal = total; }
