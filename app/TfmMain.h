@@ -318,7 +318,7 @@ public:
     bool sensorChartingOn() const override;
     void showReceivedTotal(int total) override;
     void showReceiveError(const QString &chargeTime) override;
-    void showLinkStatus(const QString &text) override;
+    void showStepRegained(const QString &chargeTime) override;
     void showNoise(const QString &text) override;
 
     // The adapter was pulled (or the line hung up) while open: the logs stay,

@@ -254,9 +254,9 @@ void TfmMain::showReceiveError(const QString &chargeTime)
     decodeErrorNotice(chargeTime);
 }
 
-void TfmMain::showLinkStatus(const QString &text)
+void TfmMain::showStepRegained(const QString &chargeTime)
 {
-    setStatusPanelText(1, text);
+    setStatusPanelText(1, stepRegainedText(chargeTime));
 }
 
 void TfmMain::showNoise(const QString &text)

@@ -71,8 +71,9 @@ public:
     // Link status: the received-bytes counter and the receive error panel.
     virtual void showReceivedTotal(int total) = 0;
     virtual void showReceiveError(const QString &chargeTime) = 0;
-    // Any other news of the link for the same panel.
-    virtual void showLinkStatus(const QString &text) = 0;
+    // The step was moved to where the packets make sense again (the panel
+    // says stepRegainedText(chargeTime)).
+    virtual void showStepRegained(const QString &chargeTime) = 0;
     // The line brings mostly noise (noiseSuspectedText()): said once a
     // start, for the same panel and as a notice. While the noise lasts the
     // link gives the panel no other text (a regained step, a receive error),

@@ -311,7 +311,7 @@ int Receiver::DecodePackets(const quint8 *bytes, int count)
             if (news.shift) {
                 next = at + news.shift;
                 if (!ReceiveNoise.noisy(now))
-                    view_.showLinkStatus(stepRegainedText(clock.chargeTimeText()));
+                    view_.showStepRegained(clock.chargeTimeText());
                 known += int(news.replay.size());
                 for (const StepWatch::Packet &q : news.replay)
                     decodeKnown(q.data(), false);

@@ -75,7 +75,7 @@ public:
     {
         status << QStringLiteral("ошибка в принимаемых данных - ") + chargeTime;
     }
-    void showLinkStatus(const QString &text) override { status << text; }
+    void showStepRegained(const QString &chargeTime) override { status << stepRegainedText(chargeTime); }
     void showNoise(const QString &text) override { status << text; }
     void HandleBlockReply(const quint8 *bytes, int count) override
     {
