@@ -29,9 +29,6 @@ char letter(Channel ch)
     return ch == Channel::A ? 'A' : 'B';
 }
 
-} // namespace
-
-namespace {
 const QString SleepHeldText = QStringLiteral("Идёт заряд: компьютер не уснёт до его конца");
 } // namespace
 

@@ -3,19 +3,6 @@
 #include "link/statistika.h"
 #include "platform/localeformat.h"
 
-namespace {
-
-// num / den rounded half up on the magnitude, as the log prints a ratio
-// with no decimals; den > 0.
-qint64 rounded(qint64 num, qint64 den)
-{
-    const qint64 magnitude = num < 0 ? -num : num;
-    const qint64 q = (magnitude * 2 + den) / (den * 2);
-    return num < 0 ? -q : q;
-}
-
-} // namespace
-
 void SummaryFeed::take(const LogEvent &e)
 {
     using Kind = LogEvent::Kind;
@@ -29,18 +16,16 @@ void SummaryFeed::take(const LogEvent &e)
         }
         if (!timeRead_)
             return;
-        const qint64 volts = rounded(qint64(e.adc) * e.adcStep, 10); // 1/10000 V
+        const qint64 volts = Fmt::scaledRatio(qint64(e.adc) * e.adcStep, 100000, 4); // 1/10000 V
         summaries.sample(time_, double(volts) / 10000, e.tenths / 10.0);
         return;
     }
     case Kind::ChargeStart:
     case Kind::DischargeStart: {
         summaries.blockStarted(e.kind == Kind::DischargeStart);
-        const bool nicd = e.mode & 0x20;
-        summaries.parameters(nicd ? QStringLiteral("NiCd") : QStringLiteral("NiMH"),
-                             int(rounded(qint64(e.current) * e.stepSetting, e.senseR)));
-        // The trickle line: NiCd only when it stops on more than time.
-        if ((e.mode & 0x40) && !(nicd && (e.mode & 0x80)))
+        summaries.parameters(blockIsNiCd(e.mode) ? QStringLiteral("NiCd") : QStringLiteral("NiMH"),
+                             int(Fmt::scaledRatio(qint64(e.current) * e.stepSetting, e.senseR, 0)));
+        if (blockTrickles(e.mode))
             summaries.trickleOn();
         return;
     }

@@ -61,7 +61,6 @@ public:
     // The last `count` charges so far (all of them unless asked), in
     // order, the last one's temperature rise included.
     std::vector<ChargeSummary> charges(size_t count = size_t(-1)) const;
-    bool empty() const { return out_.empty(); }
 
 private:
     struct Sample

@@ -82,6 +82,10 @@ QStringList timeColumn(const QStringList &lines)
     return out;
 }
 
+namespace {
+
+// The line that begins a charge's block ("Старт.") or a discharge's
+// ("Разряд.").
 bool beginsACharge(const QString &line)
 {
     return line == QStringLiteral("Старт.") || line == QStringLiteral("Разряд.");
@@ -96,6 +100,8 @@ std::optional<BlockParameters> parseParameterLine(const QString &line)
     return BlockParameters{m.captured(1) == QLatin1String("Mh") ? QStringLiteral("NiMH") : QStringLiteral("NiCd"),
                            m.captured(2).toInt()};
 }
+
+} // namespace
 
 LogRecord readLogLine(const QString &line)
 {

@@ -47,18 +47,12 @@ QStringList columnValues(const QStringList &lines, QChar key);
 // The text before the first blank of every line (the time of a measurement).
 QStringList timeColumn(const QStringList &lines);
 
-// The line that begins a charge's block ("Старт.") or a discharge's
-// ("Разряд.").
-bool beginsACharge(const QString &line);
-
-// The parameter line's chemistry and current ("NiMh аккумулятор. Ток = 1000
-// mA."), as summaries read it.
+// A block's parameter line read back ("NiMh аккумулятор. Ток = 1000 mA.").
 struct BlockParameters
 {
     QString chemistry; // "NiMH" or "NiCd"
     int currentMilliamps = 0;
 };
-std::optional<BlockParameters> parseParameterLine(const QString &line);
 
 // What a line of a log records, as charge summaries read it.
 struct LogRecord

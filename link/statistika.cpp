@@ -421,40 +421,44 @@ void Receiver::AddInternalResistance(quint16 emf, quint16 loaded, Channel ch)
     record(e);
 }
 
+bool blockIsNiCd(quint8 mode)
+{
+    return mode & 0x20;
+}
+
+bool blockTrickles(quint8 mode)
+{
+    // A NiCd charge that stops on time and errors alone has no trickle.
+    return (mode & 0x40) && !(blockIsNiCd(mode) && (mode & 0x80));
+}
+
 QStringList parameterLinesText(quint16 current, quint8 mode, int step, int senseR)
 {
     const QString amount = QStringLiteral(" Ток = ")
                            + Fmt::ratio(qint64(current) * step, senseR, 0) + QStringLiteral(" mA.");
-    const QString trickle = QStringLiteral("Включен режим дозаряда.");
     QStringList lines;
-    if (mode & 0x20) {
-        // "NiСd" is spelled with a Cyrillic Es, as the charger's logs always were.
-        lines << QStringLiteral("NiСd аккумулятор.") + amount;
-        if (mode & 0x80)
-            lines << QStringLiteral("Останов только по времени и ошибкам.");
-        else if (mode & 0x40)
-            lines << trickle;
-    } else {
-        lines << QStringLiteral("NiMh аккумулятор.") + amount;
-        if (mode & 0x40)
-            lines << trickle;
-    }
+    // "NiСd" is spelled with a Cyrillic Es, as the charger's logs always were.
+    lines << (blockIsNiCd(mode) ? QStringLiteral("NiСd аккумулятор.") : QStringLiteral("NiMh аккумулятор.")) + amount;
+    if (blockIsNiCd(mode) && (mode & 0x80))
+        lines << QStringLiteral("Останов только по времени и ошибкам.");
+    if (blockTrickles(mode))
+        lines << QStringLiteral("Включен режим дозаряда.");
     return lines;
 }
 
 void Receiver::AddStartHeader(quint16 current, quint8 mode, Channel ch)
 {
-    LogEvent e = event(LogEvent::Kind::ChargeStart, ch);
-    e.current = current;
-    e.mode = mode;
-    e.stepSetting = view_.adcStepSetting();
-    e.senseR = view_.senseResistor();
-    record(e);
+    addBlock(LogEvent::Kind::ChargeStart, current, mode, ch);
 }
 
 void Receiver::AddDischargeHeader(quint16 current, quint8 mode, Channel ch)
 {
-    LogEvent e = event(LogEvent::Kind::DischargeStart, ch);
+    addBlock(LogEvent::Kind::DischargeStart, current, mode, ch);
+}
+
+void Receiver::addBlock(LogEvent::Kind kind, quint16 current, quint8 mode, Channel ch)
+{
+    LogEvent e = event(kind, ch);
     e.current = current;
     e.mode = mode;
     e.stepSetting = view_.adcStepSetting();

@@ -103,6 +103,7 @@ private:
     void handOn(int whole, QString *entry);
     void decodeKnown(const quint8 *p, bool alone);
     LogEvent event(LogEvent::Kind kind, Channel ch) const;
+    void addBlock(LogEvent::Kind kind, quint16 current, quint8 mode, Channel ch);
     // The event's lines into its log, then the view told.
     void record(const LogEvent &e);
 
@@ -129,6 +130,10 @@ QString internalResistanceText(quint16 emf, quint16 loaded, int rdTenths);
 // Its value alone, in ohms to three places.
 QString internalResistanceOhms(quint16 emf, quint16 loaded, int rdTenths);
 QStringList parameterLinesText(quint16 current, quint8 mode, int step, int senseR);
+// What a block's mode byte says: a NiCd cell (else NiMH), and a trickle
+// charge after the end.
+bool blockIsNiCd(quint8 mode);
+bool blockTrickles(quint8 mode);
 // Status panel text when the step was moved to where the packets make
 // sense again.
 QString stepRegainedText(const QString &chargeTime);

@@ -272,19 +272,35 @@ QString Fmt::fixed(double value, int decimals)
     return withLocaleDecimal(QString::number(value, 'f', decimals));
 }
 
-QString Fmt::ratio(qint64 num, qint64 den, int decimals)
+namespace {
+
+qint64 powerOfTen(int decimals)
 {
-    Q_ASSERT(den > 0 && decimals >= 0 && decimals <= 9);
     qint64 scale = 1;
     for (int i = 0; i < decimals; ++i)
         scale *= 10;
-    const bool negative = num < 0;
+    return scale;
+}
+
+} // namespace
+
+qint64 Fmt::scaledRatio(qint64 num, qint64 den, int decimals)
+{
+    Q_ASSERT(den > 0 && decimals >= 0 && decimals <= 9);
     // |num| * scale / den, rounded half up on magnitudes; the callers' values
     // (counts times steps, resistances) stay far inside 64 bits.
-    const quint64 magnitude = negative ? quint64(0) - quint64(num) : quint64(num);
-    const quint64 scaled = (magnitude * quint64(scale) * 2 + quint64(den)) / (quint64(den) * 2);
+    const quint64 magnitude = num < 0 ? quint64(0) - quint64(num) : quint64(num);
+    const quint64 scaled = (magnitude * quint64(powerOfTen(decimals)) * 2 + quint64(den)) / (quint64(den) * 2);
+    return num < 0 ? -qint64(scaled) : qint64(scaled);
+}
+
+QString Fmt::ratio(qint64 num, qint64 den, int decimals)
+{
+    const qint64 value = scaledRatio(num, den, decimals);
+    const quint64 scale = quint64(powerOfTen(decimals));
+    const quint64 scaled = value < 0 ? quint64(-value) : quint64(value);
     QString out;
-    if (negative && scaled > 0)
+    if (value < 0)
         out += QLatin1Char('-');
     out += QString::number(scaled / quint64(scale));
     if (decimals > 0) {

@@ -26,6 +26,8 @@ QString fixed(double value, int decimals);
 // as 1.3002. A value that rounds to zero prints without a sign, as with
 // fixed().
 QString ratio(qint64 num, qint64 den, int decimals);
+// The number ratio() prints, as an integer of 10^-decimals units.
+qint64 scaledRatio(qint64 num, qint64 den, int decimals);
 // "#,##0.###": thousands grouped, at most three decimals, no trailing zeros.
 QString grouped(double value, int maxDecimals = 3);
 // "##0.#": no grouping, at most `maxDecimals` decimals, no trailing zeros.
