@@ -5,7 +5,7 @@
 #include "link/statistika.h"
 #include "charts/chargesummary.h"
 #include "charts/chargewatch.h"
-#include "app/summaryfeed.h"
+#include "history/summaryfeed.h"
 #include "charts/chartlines.h"
 #include "charts/journal.h"
 #include "charts/engine/series.h"

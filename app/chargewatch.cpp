@@ -10,7 +10,7 @@
 #include "platform/desktopservices.h"
 #include "platform/localeformat.h"
 #include "link/statistika.h"
-#include "app/summaryfeed.h"
+#include "history/summaryfeed.h"
 #include "app/widgets.h"
 
 #include <QAction>

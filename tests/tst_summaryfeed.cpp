@@ -2,7 +2,7 @@
 // random packets of every kind the logs record, values over their full
 // ranges, any calibration, the clock across midnight, both locales.
 
-#include "app/summaryfeed.h"
+#include "history/summaryfeed.h"
 #include "charts/chargesummary.h"
 #include "platform/clock.h"
 #include "tests/support/recordingview.h"

@@ -1,4 +1,4 @@
-#include "app/summaryfeed.h"
+#include "history/summaryfeed.h"
 
 #include "link/statistika.h"
 #include "platform/localeformat.h"

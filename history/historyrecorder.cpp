@@ -1,0 +1,161 @@
+#include "history/historyrecorder.h"
+
+#include "history/historywriter.h"
+#include "link/statistika.h"
+#include "platform/localeformat.h"
+
+HistoryRecorder::HistoryRecorder(HistoryWriter *writer, QString owner)
+    : writer_(writer), owner_(std::move(owner))
+{
+}
+
+void HistoryRecorder::setWriter(HistoryWriter *writer, const QString &owner)
+{
+    writer_ = writer;
+    owner_ = owner;
+}
+
+void HistoryRecorder::setLabel(Channel ch, const QString &label)
+{
+    ChannelRecord &c = channels_[size_t(ch)];
+    c.label = label;
+    if (c.state == State::Running) {
+        c.entry.label = label;
+        c.dirty = true;
+        write(c);
+    }
+}
+
+void HistoryRecorder::begin(ChannelRecord &c, Channel ch, const QDateTime &now)
+{
+    c.state = State::Running;
+    c.entry = HistoryEntry();
+    c.entry.channel = ch == Channel::A ? 'A' : 'B';
+    c.entry.started = now;
+    c.entry.label = c.label;
+    c.feed = SummaryFeed();
+    c.pending.clear();
+    c.lastWrite = now;
+    c.id = std::make_shared<qint64>(0);
+    if (writer_) {
+        writer_->post([entry = c.entry, id = c.id, owner = owner_](HistoryStore &store) mutable {
+            *id = store.add(entry, owner);
+            return *id != 0;
+        });
+    }
+}
+
+void HistoryRecorder::refresh(ChannelRecord &c)
+{
+    const std::vector<ChargeSummary> charges = c.feed.summaries.charges(1);
+    if (charges.empty())
+        return;
+    const ChargeSummary &s = charges.back();
+    HistoryEntry &e = c.entry;
+    e.discharge = s.discharge;
+    e.chemistry = s.chemistry;
+    e.currentMilliamps = s.currentMilliamps;
+    e.trickle = s.trickle;
+    e.samples = s.samples;
+    e.seconds = s.samples > 0 ? qRound64(s.elapsed() * 86400) : 0;
+    // What went in during the fast charge: the entry ends with the report.
+    e.capacity = s.capacity(0);
+    e.uStart = s.firstU;
+    e.uPeak = s.peakU;
+    e.uEnd = s.finalU;
+    e.tPeak = s.peakT;
+    e.tRise = s.riseMax;
+    if (!s.resistance.isEmpty()) {
+        bool ok = false;
+        const double ohms = Fmt::toDouble(s.resistance, &ok);
+        if (ok)
+            e.resistance = ohms;
+    }
+    if (s.endReport)
+        e.endReport = *s.endReport;
+    c.dirty = true;
+}
+
+void HistoryRecorder::write(ChannelRecord &c)
+{
+    if (!writer_ || !c.id || (!c.dirty && c.pending.isEmpty()))
+        return;
+    writer_->post([entry = c.entry, lines = c.pending, id = c.id, owner = owner_](HistoryStore &store) mutable {
+        // An entry whose adding failed (a full disk) is added again now.
+        if (*id == 0 && (*id = store.add(entry, owner)) == 0)
+            return false;
+        entry.id = *id;
+        return store.update(entry) && store.appendLines(*id, lines);
+    });
+    c.pending.clear();
+    c.dirty = false;
+}
+
+void HistoryRecorder::end(ChannelRecord &c, ChargeEnd why, const QDateTime &now)
+{
+    refresh(c);
+    c.entry.end = why;
+    c.entry.ended = now;
+    write(c);
+    c.state = why == ChargeEnd::Report ? State::Ended : State::Idle;
+}
+
+void HistoryRecorder::take(const LogEvent &e, const QStringList &lines, const QDateTime &now)
+{
+    using Kind = LogEvent::Kind;
+    ChannelRecord &c = channels_[size_t(e.channel)];
+    switch (e.kind) {
+    case Kind::ChargeStart:
+    case Kind::DischargeStart:
+        if (c.state == State::Running)
+            end(c, ChargeEnd::NextBlock, now);
+        begin(c, e.channel, now);
+        c.entry.timeOnly = blockIsNiCd(e.mode) && (e.mode & 0x80);
+        break;
+    case Kind::Sample:
+        if (c.state == State::Ended)
+            return;
+        if (c.state == State::Idle)
+            begin(c, e.channel, now);
+        break;
+    case Kind::Resistance:
+    case Kind::EndReport:
+        if (c.state != State::Running)
+            return;
+        break;
+    case Kind::Unrecognised:
+        return;
+    }
+    c.feed.take(e);
+    // The charge's own log begins with its block: the empty line that
+    // parts it from the charge before in the window's log is not its own.
+    const bool block = e.kind == Kind::ChargeStart || e.kind == Kind::DischargeStart;
+    for (const QString &line : lines)
+        if (!(block && line.isEmpty()))
+            c.pending << line;
+    c.dirty = true;
+    if (e.kind == Kind::EndReport) {
+        end(c, ChargeEnd::Report, now);
+    } else if (c.lastWrite.msecsTo(now) >= WriteEveryMs || e.kind != Kind::Sample) {
+        refresh(c);
+        write(c);
+        c.lastWrite = now;
+    }
+}
+
+void HistoryRecorder::endAll(ChargeEnd why, const QDateTime &now)
+{
+    for (ChannelRecord &c : channels_)
+        if (c.state == State::Running)
+            end(c, why, now);
+}
+
+void HistoryRecorder::flush()
+{
+    for (ChannelRecord &c : channels_) {
+        if (c.state == State::Running) {
+            refresh(c);
+            write(c);
+        }
+    }
+}

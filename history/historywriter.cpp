@@ -1,0 +1,75 @@
+#include "history/historywriter.h"
+
+HistoryWriter::HistoryWriter(const QString &path, QObject *parent)
+    : QObject(parent)
+{
+    thread_ = std::thread([this, path] { run(path); });
+}
+
+HistoryWriter::~HistoryWriter()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+void HistoryWriter::post(Job job)
+{
+    {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+        ++posted_;
+    }
+    wake_.notify_one();
+}
+
+void HistoryWriter::flush()
+{
+    std::unique_lock lock(mutex_);
+    const quint64 target = posted_;
+    done_.wait(lock, [&] { return finished_ >= target; });
+}
+
+void HistoryWriter::run(QString path)
+{
+    HistoryStore store;
+    bool failing = !store.open(path);
+    if (failing)
+        emit failed(store.error());
+    for (;;) {
+        std::deque<Job> batch;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [&] { return stop_ || !jobs_.empty(); });
+            if (jobs_.empty())
+                return;
+            batch.swap(jobs_);
+        }
+        // A database that could not be opened (a disk not mounted yet) is
+        // tried again at every batch.
+        bool ok = store.isOpen() || store.open(path);
+        if (ok) {
+            ok = store.begin();
+            for (Job &job : batch)
+                if (ok)
+                    ok = job(store);
+            ok = ok && store.commit();
+            if (!ok)
+                store.rollback();
+        }
+        if (ok) {
+            failing = false;
+        } else if (!failing) {
+            failing = true;
+            emit failed(store.error());
+        }
+        {
+            std::lock_guard lock(mutex_);
+            finished_ += batch.size();
+        }
+        done_.notify_all();
+    }
+}
