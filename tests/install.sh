@@ -51,7 +51,8 @@ help=$("$prefix/bin/ostrel" --help)
 [[ $help == *--start* ]] || { echo "ostrel --help said: $help"; exit 1; }
 help=$("$prefix/bin/ostrel-chargesim" --help)
 [[ $help == *"--fault NAME"* ]] || { echo "ostrel-chargesim --help said: $help"; exit 1; }
-for wrong in "--interval-ms 10x" "--speed nan" "--fault nonsense" "--rate" "stray" "--nonsense"; do
+for wrong in "--interval-ms 10x" "--speed nan" "--fault nonsense" "--rate" "stray" "--nonsense" \
+             "--fade 100" "--fade -1" "--charges -1" "--charges x"; do
   set +e
   # shellcheck disable=SC2086
   "$prefix/bin/ostrel-chargesim" $wrong > /dev/null 2>&1

@@ -50,18 +50,49 @@ double CellCurve::celsius(double t) const
     return c;
 }
 
+CellCurve CellCurve::afterCharges(int charges, double fadePercent) const
+{
+    CellCurve c = *this;
+    // The end comes sooner, the start of the charge is as it was: the quick
+    // rise to the plateau comes from the current, not from what the cell
+    // holds. However long a run, a curve keeps some length to divide by.
+    c.minutes = std::max(minutes * std::pow(1 - fadePercent / 100, charges), 1e-6);
+    return c;
+}
+
 CellCurve nimhCell() { return {75, 1.28, 1.42, 1.48, 22.5, 34}; }
 CellCurve nicdCell() { return {60, 1.25, 1.40, 1.50, 22.0, 31}; }
+
+std::string ChargeStart::describe() const
+{
+    return std::string("channel ") + (channel == Channel::A ? "A" : "B") + ": cell " + cell + ", charge "
+           + std::to_string(number) + ", about " + std::to_string(std::lround(milliampHours)) + " mAh";
+}
 
 namespace {
 void fail(const char *what)
 {
     throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
 }
+
+// Channel A charges a NiMH cell at 1000 mA with trickle charge after it,
+// channel B a NiCd cell at 500 mA; both cells measure about 0.05 ohm.
+struct Setup
+{
+    CellCurve cell;
+    int milliamps;
+    std::uint8_t mode;
+};
+Setup setupOf(int ch)
+{
+    return ch ? Setup {nicdCell(), 500, 0x60} : Setup {nimhCell(), 1000, 0x40};
+}
 } // namespace
 
 Simulator::Simulator(Options options) : options_(std::move(options)), fault_(options_.fault)
 {
+    for (int ch = 0; ch < 2; ++ch)
+        charges_[ch] = chargeFrom(ch, 0, 0);
     openPty();
     if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0)
         fail("pipe");
@@ -182,53 +213,108 @@ std::array<Packet, 2> Simulator::nextSamples()
         noise_ = noise_ * 1103515245u + 12345u;
         return static_cast<int>((noise_ >> 16) % 3) - 1;
     };
-    const CellCurve a = nimhCell(), b = nicdCell();
     const double step = adcStep() / 100000.0;
     auto adc = [&](double volts) {
         return static_cast<std::uint16_t>(std::lround(volts / step) + jitter());
     };
-    // Each channel starts a new cell when its charge is over.
-    const double ta = std::fmod(minutes_, a.minutes);
-    const double tb = std::fmod(minutes_ + 10, b.minutes);
+    // Each channel starts a new charge when its last is over.
+    roll(0);
+    roll(1);
+    const CellCurve &a = charges_[0].curve, &b = charges_[1].curve;
+    const double ta = clock(0) - charges_[0].start;
+    const double tb = clock(1) - charges_[1].start;
     std::array<Packet, 2> out = {samplePacket(Channel::A, adc(a.volts(ta)), tenths(a.celsius(ta))),
                                  samplePacket(Channel::B, adc(b.volts(tb)), tenths(b.celsius(tb)))};
     minutes_ += options_.intervalMs / 60000.0 * options_.speed;
     return out;
 }
 
+Simulator::Charge Simulator::chargeFrom(int ch, int index, double start) const
+{
+    Charge c {index, start, setupOf(ch).cell.afterCharges(index, options_.fadePercent), false};
+    // A charge that would be over before its first sample (a cell faded to
+    // less than an interval) begins now, so that it is seen at all.
+    if (clock(ch) - c.start >= c.curve.minutes)
+        c.start = clock(ch);
+    return c;
+}
+
+Simulator::Charge Simulator::current(int ch) const
+{
+    const Charge &c = charges_[ch];
+    if (clock(ch) - c.start < c.curve.minutes)
+        return c;
+    // The next charge begins where the last ended, not at the sample that
+    // finds it over: the channel's charges keep to its clock.
+    return chargeFrom(ch, c.index + 1, c.start + c.curve.minutes);
+}
+
+void Simulator::roll(int ch)
+{
+    if (clock(ch) - charges_[ch].start < charges_[ch].curve.minutes)
+        return;
+    // Samples can move past an end between two intervals (a reply with
+    // samples inside it); its report still goes out with the next interval.
+    endDue_[ch] = endDue_[ch] || charges_[ch].announced;
+    charges_[ch] = current(ch);
+}
+
+void Simulator::announce(int ch, std::vector<Packet> &out)
+{
+    Charge &c = charges_[ch];
+    const Setup s = setupOf(ch);
+    const auto odd = static_cast<std::uint8_t>(ch);
+    const double t = clock(ch) - c.start;
+    const auto units = static_cast<std::uint16_t>(s.milliamps * options_.senseR / adcStep());
+    out.push_back(wordPacket(0x07 + odd, units, std::uint16_t(s.mode << 8)));
+    const auto emf = static_cast<std::uint16_t>(c.curve.volts(t) * 100000 / adcStep());
+    out.push_back(wordPacket(0x05 + odd, emf, std::uint16_t(emf * 0.987)));
+    c.announced = true;
+
+    ChargeStart begun;
+    begun.channel = ch ? Channel::B : Channel::A;
+    begun.number = c.index + 1;
+    // The program puts the current at the start block's units times the
+    // step over the sense resistor, to the nearest milliamp, and times the
+    // charge from its first sample (this interval's) to the end report.
+    if (options_.senseR > 0)
+        begun.milliamps = int((2L * units * adcStep() + options_.senseR) / (2L * options_.senseR));
+    begun.minutes = c.curve.minutes - t;
+    begun.milliampHours = begun.milliamps * begun.minutes / 60;
+    if (!options_.cell.empty())
+        begun.cell = options_.cell + (ch ? "-B" : "-A");
+    {
+        std::lock_guard lock(begunMutex_);
+        begun_.push_back(begun);
+    }
+    if (chargeListener_)
+        chargeListener_(begun);
+}
+
+std::vector<ChargeStart> Simulator::chargesBegun() const
+{
+    std::lock_guard lock(begunMutex_);
+    return begun_;
+}
+
 std::vector<Packet> Simulator::nextPackets()
 {
-    // Channel A charges a NiMH cell at 1000 mA with trickle charge after it,
-    // channel B a NiCd cell at 500 mA; both cells measure about 0.05 ohm.
-    struct Setup
-    {
-        CellCurve cell;
-        double offset;
-        int milliamps;
-        std::uint8_t mode;
-    };
-    const Setup setups[2] = {{nimhCell(), 0, 1000, 0x40}, {nicdCell(), 10, 500, 0x60}};
     std::vector<Packet> out;
     for (int ch = 0; ch < 2; ++ch) {
-        const Setup &s = setups[ch];
-        const double t = std::fmod(minutes_ + s.offset, s.cell.minutes);
         if (done_[ch])
             continue;
-        if (t < lastT_[ch] || lastT_[ch] < 0) {
-            const auto odd = static_cast<std::uint8_t>(ch);
-            if (lastT_[ch] >= 0)
-                out.push_back(wordPacket(0x03 + odd, 0x80 << 8, 0));
-            if (lastT_[ch] >= 0 && !options_.repeat) {
+        roll(ch);
+        if (endDue_[ch]) {
+            endDue_[ch] = false;
+            out.push_back(wordPacket(0x03 + std::uint8_t(ch), 0x80 << 8, 0));
+            // The index of the charge it moved on to counts those before.
+            if (!options_.repeat || (options_.charges > 0 && charges_[ch].index >= options_.charges)) {
                 done_[ch] = true;
                 continue;
             }
-            const auto units = static_cast<std::uint16_t>(s.milliamps * options_.senseR
-                                                          / adcStep());
-            out.push_back(wordPacket(0x07 + odd, units, std::uint16_t(s.mode << 8)));
-            const auto emf = static_cast<std::uint16_t>(s.cell.volts(t) * 100000 / adcStep());
-            out.push_back(wordPacket(0x05 + odd, emf, std::uint16_t(emf * 0.987)));
         }
-        lastT_[ch] = t;
+        if (!charges_[ch].announced)
+            announce(ch, out);
     }
     const std::array<Packet, 2> samples = nextSamples();
     for (int ch = 0; ch < 2; ++ch)
@@ -296,10 +382,9 @@ std::int16_t Simulator::tenths(double celsius) const
 
 Packet Simulator::temperatures() const
 {
-    const double ta = std::fmod(minutes_, nimhCell().minutes);
-    const double tb = std::fmod(minutes_ + 10, nicdCell().minutes);
-    return wordPacket(0x30, std::uint16_t(tenths(nimhCell().celsius(ta))),
-                      std::uint16_t(tenths(nicdCell().celsius(tb))));
+    const Charge a = current(0), b = current(1);
+    return wordPacket(0x30, std::uint16_t(tenths(a.curve.celsius(clock(0) - a.start))),
+                      std::uint16_t(tenths(b.curve.celsius(clock(1) - b.start))));
 }
 
 void Simulator::receive()
@@ -325,9 +410,12 @@ void Simulator::answer(const std::uint8_t *frame)
     ++frames_;
     const Fault fault = fault_;
     switch (frame[1]) {
-    case 0x01: // reset: both channels start a new charge
+    case 0x01: // reset: both channels begin their charge again
         minutes_ = 0;
-        lastT_[0] = lastT_[1] = -1;
+        for (int ch = 0; ch < 2; ++ch) {
+            charges_[ch] = chargeFrom(ch, charges_[ch].index, 0);
+            endDue_[ch] = false;
+        }
         restart_ = true;
         return;
     case 0x31:

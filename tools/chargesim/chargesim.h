@@ -8,6 +8,7 @@
 #include <chrono>
 #include <mutex>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +39,11 @@ struct CellCurve
 
     double volts(double t) const;
     double celsius(double t) const;
+
+    // The same cell after `charges` charges that each took `fadePercent`
+    // off what it holds: a shorter charge of the same shape, which still
+    // ends with the peak, the drop and the rise in temperature.
+    CellCurve afterCharges(int charges, double fadePercent) const;
 };
 
 CellCurve nimhCell();
@@ -81,6 +87,31 @@ struct Options
     // as a fast USB adapter delivers them; the interval is then unused.
     int rate = 0;
     int writeMs = 1;
+    // A channel goes quiet after this many charges (0: never); with
+    // `repeat` off it is one.
+    int charges = 0;
+    // Each charge of a channel is this many percent shorter than the one
+    // before, as a cell that slowly loses capacity (0 <= fade < 100).
+    double fadePercent = 0;
+    // The label of the simulated cells, given to each channel's with its
+    // letter after it ("AA" makes "AA-A" and "AA-B"); empty for none.
+    std::string cell {};
+};
+
+// A charge as its channel begins it (the start block goes out).
+struct ChargeStart
+{
+    Channel channel = Channel::A;
+    int number = 0;       // the cell's charges so far, this one included
+    double minutes = 0;   // charge minutes from its first sample to its end
+    int milliamps = 0;    // the fast current, as the program reads the start block
+    // What the charge puts in: the current over those minutes. The program
+    // times a charge by the clock, so at a speed of X it finds an X-th.
+    double milliampHours = 0;
+    std::string cell;     // the cell's label with the channel's letter; empty for none
+
+    // "channel A: cell AA-A, charge 3, about 1234 mAh"
+    std::string describe() const;
 };
 
 class Simulator
@@ -120,6 +151,15 @@ public:
     // the program (a growing backlog means it cannot keep up).
     long long pacedBytes() const { return pacedWritten_; }
     long long pacedBacklog() const { return pacedGenerated_ - pacedWritten_; }
+    // The charges begun so far, both channels', in the order of their start
+    // blocks (a reset begins the charge under way again, and lists it again).
+    std::vector<ChargeStart> chargesBegun() const;
+    // Called on the simulator's thread as each charge begins; set it before
+    // start().
+    void onChargeStart(std::function<void(const ChargeStart &)> listener)
+    {
+        chargeListener_ = std::move(listener);
+    }
 
     // The next pair of samples (A then B) as the charger would send them.
     std::array<Packet, 2> nextSamples();
@@ -148,6 +188,28 @@ private:
     // A sensor's reading in tenths of a degree.
     std::int16_t tenths(double celsius) const;
 
+    // A channel's charge under way: which of its cell's, when it began on
+    // the channel's clock, and its curve (shortened by the fade).
+    struct Charge
+    {
+        int index = 0;
+        double start = 0;
+        CellCurve curve {};
+        bool announced = false; // its start block has gone out
+    };
+    // The channel's clock: charge minutes since the first charge or the
+    // last reset; channel B's cell was ten minutes into its charge then.
+    double clock(int ch) const { return minutes_ + (ch ? 10 : 0); }
+    Charge chargeFrom(int ch, int index, double start) const;
+    // The charge under way: the next one once the last is over.
+    Charge current(int ch) const;
+    // Moves the channel on to that next charge; the end of an announced one
+    // is then due to be reported.
+    void roll(int ch);
+    // The start block and internal resistance of the channel's charge,
+    // which is listed among those begun.
+    void announce(int ch, std::vector<Packet> &out);
+
     Options options_;
     std::atomic<int> master_{-1};
     mutable std::mutex pathMutex_;
@@ -159,8 +221,12 @@ private:
     std::atomic<bool> running_{false};
     int stopPipe_[2] = {-1, -1};
     double minutes_ = 0;
-    double lastT_[2] = {-1, -1};
+    Charge charges_[2];
+    bool endDue_[2] = {false, false};
     bool done_[2] = {false, false}; // ended and not repeating
+    mutable std::mutex begunMutex_;
+    std::vector<ChargeStart> begun_;
+    std::function<void(const ChargeStart &)> chargeListener_;
     std::atomic<Fault> fault_;
     std::atomic<int> frames_{0};
     std::atomic<int> strays_{0};

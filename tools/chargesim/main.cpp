@@ -20,12 +20,18 @@ void usage(FILE *out = stderr)
 {
     std::fprintf(out,
                  "usage: ostrel-chargesim [--link PATH] [--interval-ms N] [--speed X] [--quiet]\n"
-                 "                        [--once] [--rate N [--write-ms N]] [--fault NAME] [--help]\n"
+                 "                        [--once] [--charges N] [--fade PCT] [--cell NAME]\n"
+                 "                        [--rate N [--write-ms N]] [--fault NAME] [--help]\n"
                  "  --link PATH       make PATH a link to the simulated port\n"
                  "  --interval-ms N   time between samples of a channel (default 1000)\n"
                  "  --speed X         charge minutes per real minute (default 1)\n"
                  "  --quiet           send no charge stream, only answer commands\n"
                  "  --once            one charge a channel, then quiet after its end report\n"
+                 "  --charges N       N charges a channel, then quiet (default 0: no end)\n"
+                 "  --fade PCT        each charge PCT percent shorter than the one before,\n"
+                 "                    a cell losing capacity (0 up to below 100, default 0)\n"
+                 "  --cell NAME       the cells are NAME-A and NAME-B: a line for each charge\n"
+                 "                    begun, with its number and the mAh it will put in\n"
                  "  --rate N          paced: both channels' samples as N bytes a second\n"
                  "  --write-ms N      paced: written every N ms (default 1)\n"
                  "  --fault NAME      answer parameter requests wrongly: bad-checksum,\n"
@@ -83,13 +89,16 @@ int main(int argc, char **argv)
 {
     chargesim::Options options;
     bool unplugging = false;
-    enum { Link = 1, IntervalMs, Speed, Quiet, Once, Rate, WriteMs, FaultName, Help };
+    enum { Link = 1, IntervalMs, Speed, Quiet, Once, Charges, Fade, Cell, Rate, WriteMs, FaultName, Help };
     const option longOptions[] = {
         {"link", required_argument, nullptr, Link},
         {"interval-ms", required_argument, nullptr, IntervalMs},
         {"speed", required_argument, nullptr, Speed},
         {"quiet", no_argument, nullptr, Quiet},
         {"once", no_argument, nullptr, Once},
+        {"charges", required_argument, nullptr, Charges},
+        {"fade", required_argument, nullptr, Fade},
+        {"cell", required_argument, nullptr, Cell},
         {"rate", required_argument, nullptr, Rate},
         {"write-ms", required_argument, nullptr, WriteMs},
         {"fault", required_argument, nullptr, FaultName},
@@ -117,6 +126,17 @@ int main(int argc, char **argv)
             break;
         case Once:
             options.repeat = false;
+            break;
+        case Charges:
+            good = wholeNumber(optarg, options.charges) && options.charges >= 0;
+            break;
+        case Fade:
+            // All of a cell's capacity gone would be a charge of no length.
+            good = number(optarg, options.fadePercent) && options.fadePercent >= 0
+                   && options.fadePercent < 100;
+            break;
+        case Cell:
+            options.cell = optarg;
             break;
         case Rate:
             good = wholeNumber(optarg, options.rate);
@@ -150,6 +170,13 @@ int main(int argc, char **argv)
         std::printf("charger simulated on %s%s%s\n", sim.slavePath().c_str(),
                     options.link.empty() ? "" : " linked as ", options.link.c_str());
         std::fflush(stdout);
+        // Whoever watches the program's history learns here which cell and
+        // charge each of its entries should be, and what it should hold.
+        if (!options.cell.empty())
+            sim.onChargeStart([](const chargesim::ChargeStart &begun) {
+                std::printf("%s\n", begun.describe().c_str());
+                std::fflush(stdout);
+            });
         sim.start();
         if (unplugging) {
             // The adapter is pulled for 3 s every 15 s.
