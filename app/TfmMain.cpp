@@ -2,7 +2,11 @@
 
 #include "serial/CPort.h"
 #include "serial/devicewatch.h"
+#include "platform/clock.h"
 #include "platform/journalfile.h"
+#include "history/historystore.h"
+#include "history/historywindow.h"
+#include "history/historywriter.h"
 #include "charts/engine/chart.h"
 #include "serial/CPortCtl.h"
 #include "platform/errorreport.h"
@@ -93,6 +97,9 @@ TfmMain::~TfmMain()
     // The port's thread hands events to this window; stop it while the
     // window is still whole.
     runGuarded([this] { ComPort1->Close(); });
+    // A window closed without its close event (a test, a session's end)
+    // still ends its charges in the history.
+    history_.endAll(ChargeEnd::Closed, Clock::now());
 }
 
 void TfmMain::buildPort()
@@ -181,10 +188,13 @@ void TfmMain::buildStatisticsPage()
     sideBox->setFixedWidth(132);
     side->setContentsMargins(0, 0, 0, 0);
 
+    auto *logs = new QVBoxLayout;
+    logs->addWidget(buildCellLabels());
+    logs->addWidget(Panel1, 1);
     auto *page = new QHBoxLayout(TabStatis);
     page->setContentsMargins(4, 4, 4, 4);
-    page->addWidget(Panel1, 1);
-    page->addWidget(sideBox);
+    page->addLayout(logs, 1);
+    page->addWidget(sideBox, 0, Qt::AlignTop);
 }
 
 void TfmMain::connectHandlers()

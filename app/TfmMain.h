@@ -5,6 +5,7 @@
 #include "link/statistika.h"
 #include "charts/chargesummary.h"
 #include "charts/chargewatch.h"
+#include "history/historyrecorder.h"
 #include "history/summaryfeed.h"
 #include "charts/chartlines.h"
 #include "charts/journal.h"
@@ -50,6 +51,11 @@ class JournalFile;
 class DesktopNotices;
 class SleepInhibitor;
 class QDBusConnection;
+class QCompleter;
+class QStringListModel;
+class HistoryStore;
+class HistoryWriter;
+class HistoryWindow;
 
 // What a failed "Старт" says: the port, and for a port the user may not
 // open (errno EACCES or EPERM), how to be let in.
@@ -177,6 +183,7 @@ public:
     QAction *N7 = nullptr;
     QAction *N9 = nullptr;
     QAction *NExport = nullptr;
+    QAction *NHistory = nullptr;   // "История зарядов..."
     QAction *N11 = nullptr;
     QAction *N13 = nullptr;
     QAction *NAU = nullptr;
@@ -308,7 +315,7 @@ public:
     void addLogLine(Channel ch, const QString &line) override;
     int logLineCount(Channel ch) const override;
     // Watches the charge (chargewatch.cpp).
-    void logged(const LogEvent &e) override;
+    void logged(const LogEvent &e, const QStringList &lines) override;
     bool seriesViewOn(SeriesId s) const override;
     void addSeriesPoint(SeriesId s, double value, const QString &label) override;
     int adcStepSetting() const override;
@@ -334,6 +341,18 @@ public:
     // On closing: deleted when nothing is left unsaved, else kept for the
     // next start to offer.
     void retireJournal(bool everythingSaved);
+
+    // The charge history (history.cpp): every charge kept in the database
+    // at `path`, each channel's cell label, the history window. Charges
+    // left running by a program that is gone are marked cut short.
+    void startHistory(const QString &path);
+    HistoryRecorder &historyRecorder() { return history_; }
+    // Everything handed to the history's writer is written.
+    void flushHistory();
+    HistoryWindow *showHistory();
+    // A kept charge's voltage on the chart beside the live curves.
+    void compareWithHistory(const HistoryEntry &e, const QStringList &lines);
+    ChartSeries historyCurve{QStringLiteral("historyCurve"), QString()};
 
     // Watching the charge (chargewatch.cpp): desktop notices, the computer
     // kept awake, each channel's summary. The services are looked for on
@@ -431,6 +450,17 @@ private:
     DesktopNotices *notices_ = nullptr;
     SleepInhibitor *inhibitor_ = nullptr;
     ChargeWatch watch_;
+    // The charge history.
+    QLineEdit *cellLabelA = nullptr, *cellLabelB = nullptr;
+    QStringListModel *cellLabels_ = nullptr; // completion: the labels given so far
+    std::unique_ptr<HistoryStore> historyStore_;   // the window's reads
+    std::unique_ptr<HistoryWriter> historyWriter_; // every write, on its thread
+    HistoryRecorder history_;
+    QPointer<HistoryWindow> historyWindow_;
+    QWidget *buildCellLabels();
+    void cellLabelEdited(Channel ch);
+    void refreshCellLabels();
+    void historyTrouble(const QString &text);
     // Each channel's charges summed up as the link logs them; read again
     // from the log's lines after the log was replaced, cleared or edited.
     // (A cache of what the logs hold: reading a summary may refresh it.)

@@ -84,8 +84,9 @@ const ChargeSummaries &TfmMain::summaries(Channel ch) const
     return summaries_[i].summaries;
 }
 
-void TfmMain::logged(const LogEvent &e)
+void TfmMain::logged(const LogEvent &e, const QStringList &lines)
 {
+    history_.take(e, lines, Clock::now());
     const int ch = int(e.channel);
     if (!summariesStale_[size_t(ch)])
         summaries_[size_t(ch)].take(e);
@@ -115,6 +116,7 @@ void TfmMain::chargeEnded(Channel ch)
 void TfmMain::chargeInterrupted(ChargeStop why)
 {
     watch_.interrupted(why);
+    history_.endAll(why == ChargeStop::LinkLost ? ChargeEnd::Unplugged : ChargeEnd::Stopped, Clock::now());
     inhibitor_->release();
 }
 

@@ -99,6 +99,11 @@ void TfmMain::buildChartPage()
     Series1.style.crossCursor = Series3.style.crossCursor = true;
     for (ChartSeries *s : {&Series3, &Series4, &Series1, &Series2})
         Chart1->addSeries(s);
+    // A charge from the history, put beside the live curves: its voltage
+    // against the same scale, dashed, with a legend entry of its own.
+    style(historyCurve, QColor(220, 110, 0), 2, VerticalAxis::Right, "#,##0.###");
+    historyCurve.style.line = Qt::DashLine;
+    Chart1->addSeries(&historyCurve);
 
     auto colourLabel = [this](const char *name, const QString &caption, int x, bool bold,
                               QColor colour) {

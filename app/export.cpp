@@ -17,18 +17,19 @@
 
 void TfmMain::withLegend(const std::function<void()> &draw)
 {
+    // The live curves' legend is for the picture only, whether the write
+    // works or not; a kept charge's entry stays as it was.
     for (const Curve &c : curves_)
         c.series->style.showInLegend = c.view->isChecked();
-    // The legend is for the picture only, whether the write works or not.
     struct LegendOff
     {
-        const std::vector<ChartSeries *> &all;
+        const std::array<Curve, 4> &curves;
         ~LegendOff()
         {
-            for (ChartSeries *s : all)
-                s->style.showInLegend = false;
+            for (const Curve &c : curves)
+                c.series->style.showInLegend = false;
         }
-    } off{Chart1->seriesList()};
+    } off{curves_};
     draw();
 }
 

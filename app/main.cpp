@@ -1,5 +1,6 @@
 #include "serial/CPort.h"
 #include "app/TfmMain.h"
+#include "history/historystore.h"
 #include "platform/dialogs.h"
 #include "platform/errorreport.h"
 #include "platform/heap.h"
@@ -72,6 +73,7 @@ int main(int argc, char *argv[])
     TfmMain window;
     window.show();
     window.startJournal(JournalFile::defaultFolder());
+    window.startHistory(HistoryStore::defaultPath());
     // For a charge logged unattended from the moment the program starts.
     if (options.isSet(start))
         QTimer::singleShot(0, &window, [&window] { window.btnStart->click(); });

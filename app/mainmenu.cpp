@@ -59,6 +59,8 @@ void TfmMain::buildMenus()
     N7 = item(file, "N7", QStringLiteral("Сохранить"), QStyle::SP_DialogSaveButton);
     NExport = item(file, "NExport", QStringLiteral("Экспорт..."));
     NExport->setToolTip(QStringLiteral("График в метафайл, PNG, SVG или PDF; измерения в таблицу CSV"));
+    NHistory = item(file, "NHistory", QStringLiteral("История зарядов..."));
+    NHistory->setToolTip(QStringLiteral("Все заряды: таблица, сравнение на графике, тренд ёмкости, подбор в сборки"));
     file->addSeparator();
     N9 = item(file, "N9", QStringLiteral("Очистить всё"), QStyle::SP_TrashIcon);
     file->addSeparator();
@@ -120,6 +122,7 @@ void TfmMain::connectMenuHandlers()
     for (QAction *a : {N9, NDeleteAll})
         connectHandler(a, &QAction::triggered, this, [this] { NDeleteAllClick(); });
     connectHandler(NExport, &QAction::triggered, this, [this] { NExportClick(); });
+    connectHandler(NHistory, &QAction::triggered, this, [this] { showHistory(); });
     connectHandler(N11, &QAction::triggered, this, [this] { N11Click(); });
     connectHandler(N13, &QAction::triggered, this, [this] { N13Click(); });
     connectHandler(N14, &QAction::triggered, this, [this] { N14Click(); });
@@ -188,6 +191,8 @@ void TfmMain::FormCloseQuery(bool &CanClose)
     }
     if (CanClose) {
         runGuarded([this] { ComPort1->Close(); });
+        // After the close: it still hands on what had arrived.
+        history_.endAll(ChargeEnd::Closed, Clock::now());
         chargeInterrupted(ChargeStop::Stopped); // no sleep lock outlives the window
         // A save that failed or was cancelled leaves the journal for the next start.
         retireJournal(declined || (!Memo1->isModified() && !Memo2->isModified()));

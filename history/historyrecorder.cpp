@@ -2,7 +2,7 @@
 
 #include "history/historywriter.h"
 #include "link/statistika.h"
-#include "platform/localeformat.h"
+#include "history/historyviews.h"
 
 HistoryRecorder::HistoryRecorder(HistoryWriter *writer, QString owner)
     : writer_(writer), owner_(std::move(owner))
@@ -50,29 +50,7 @@ void HistoryRecorder::refresh(ChannelRecord &c)
     const std::vector<ChargeSummary> charges = c.feed.summaries.charges(1);
     if (charges.empty())
         return;
-    const ChargeSummary &s = charges.back();
-    HistoryEntry &e = c.entry;
-    e.discharge = s.discharge;
-    e.chemistry = s.chemistry;
-    e.currentMilliamps = s.currentMilliamps;
-    e.trickle = s.trickle;
-    e.samples = s.samples;
-    e.seconds = s.samples > 0 ? qRound64(s.elapsed() * 86400) : 0;
-    // What went in during the fast charge: the entry ends with the report.
-    e.capacity = s.capacity(0);
-    e.uStart = s.firstU;
-    e.uPeak = s.peakU;
-    e.uEnd = s.finalU;
-    e.tPeak = s.peakT;
-    e.tRise = s.riseMax;
-    if (!s.resistance.isEmpty()) {
-        bool ok = false;
-        const double ohms = Fmt::toDouble(s.resistance, &ok);
-        if (ok)
-            e.resistance = ohms;
-    }
-    if (s.endReport)
-        e.endReport = *s.endReport;
+    fillFromSummary(c.entry, charges.back());
     c.dirty = true;
 }
 

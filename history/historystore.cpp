@@ -192,7 +192,7 @@ QString endText(const HistoryEntry &e)
     switch (e.end) {
     case ChargeEnd::Running: return QStringLiteral("идёт");
     case ChargeEnd::Report: return e.endReport.isEmpty() ? QStringLiteral("отчёт без причины") : e.endReport;
-    case ChargeEnd::Stopped: return QStringLiteral("Стоп");
+    case ChargeEnd::Stopped: return QStringLiteral("остановлен кнопкой Stop");
     case ChargeEnd::Unplugged: return QStringLiteral("адаптер отключён");
     case ChargeEnd::Closed: return QStringLiteral("программа закрыта");
     case ChargeEnd::CutShort: return QStringLiteral("прерван");

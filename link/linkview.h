@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // The two channels of the charger: odd packet codes belong to A, even to B.
@@ -49,8 +50,8 @@ public:
     // The channel logs (Memo1 for A, Memo2 for B).
     virtual void addLogLine(Channel ch, const QString &line) = 0;
     virtual int logLineCount(Channel ch) const = 0;
-    // An event's lines are in its channel's log.
-    virtual void logged(const LogEvent &) {}
+    // An event's lines (given) are in its channel's log.
+    virtual void logged(const LogEvent &, const QStringList &) {}
 
     // A curve receives points only while its view button is down; the point
     // takes the font colour of the curve's colour label.

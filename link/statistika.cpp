@@ -510,5 +510,5 @@ void Receiver::record(const LogEvent &e)
     const QStringList lines = logLines(e, view_.logLineCount(e.channel) > 0);
     for (const QString &line : lines)
         view_.addLogLine(e.channel, line);
-    view_.logged(e);
+    view_.logged(e, lines);
 }

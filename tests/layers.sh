@@ -50,7 +50,7 @@ while read -r kind name what; do
   else
     links[$name]="${links[$name]:-} $what"
   fi
-done < <(find platform serial link charts app tools -name CMakeLists.txt | sort | while read -r f; do parse "$f"; done)
+done < <(find platform serial link charts history app tools -name CMakeLists.txt | sort | while read -r f; do parse "$f"; done)
 
 # Everything a target reaches through its links, itself included.
 declare -A reach
@@ -115,7 +115,7 @@ while IFS= read -r file; do
       status=1
     fi
   done < <(grep -E '^#include' "$file")
-done < <(find app link charts serial platform tools tests bench -name '*.h' -o -name '*.cpp' | sort)
+done < <(find app link charts history serial platform tools tests bench -name '*.h' -o -name '*.cpp' | sort)
 
 if [[ $status -eq 0 ]]; then
   echo "layers: every include keeps to the targets its file links (${#targets[@]} targets)"

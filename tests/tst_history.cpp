@@ -5,7 +5,9 @@
 
 #include "history/historyrecorder.h"
 #include "history/historystore.h"
+#include "history/historyviews.h"
 #include "history/historywriter.h"
+#include "tools/chargesim/chargesim.h"
 #include "charts/chargesummary.h"
 #include "link/statistika.h"
 #include "platform/clock.h"
@@ -395,12 +397,64 @@ private slots:
         QCOMPARE(s.lines(discharge.id).mid(0, 2), QStringList({QStringLiteral("Разряд."), QStringLiteral("Параметры заряда:")}));
     }
 
+    // Ten charges of one simulated cell that loses capacity: each kept with
+    // what the simulator says it put in, and the trend falls charge by charge.
+    void fadingCellsTrend()
+    {
+        useLocale(QStringLiteral("ru_RU"));
+        const QString path = db("fading.db");
+        HistoryWriter writer(path);
+        HistoryRecorder recorder(&writer, processOwner());
+        recorder.setLabel(Channel::A, QStringLiteral("AA-A"));
+        recorder.setLabel(Channel::B, QStringLiteral("AA-B"));
+        const int interval = 5000;
+        chargesim::Simulator sim({.link = {}, .intervalMs = interval, .speed = 1, .charges = 10, .fadePercent = 3,
+                                  .cell = "AA"});
+        RecordingView view;
+        now_ = QDateTime(QDate(2026, 12, 1), QTime(20, 0));
+        view.receiver.clock.start(Clock::timeOfDay());
+        // Until both channels have gone quiet after their tenth charge.
+        for (int quiet = 0; quiet < 50;) {
+            const std::vector<chargesim::Packet> packets = sim.nextPackets();
+            quiet = packets.empty() ? quiet + 1 : 0;
+            for (const chargesim::Packet &p : packets)
+                sendPacket(view, recorder, p[0], quint16(p[1] << 8 | p[2]), quint16(p[3] << 8 | p[4]), 0);
+            now_ = now_.addMSecs(interval);
+        }
+        writer.flush();
+        HistoryStore s;
+        QVERIFY(s.open(path));
+        const std::vector<HistoryEntry> all = s.entries();
+        const std::vector<chargesim::ChargeStart> begun = sim.chargesBegun();
+        QCOMPARE(begun.size(), size_t(20));
+        for (const char *label : {"AA-A", "AA-B"}) {
+            const std::vector<TrendPoint> trend = trendOf(all, QLatin1String(label));
+            QCOMPARE(trend.size(), size_t(10));
+            std::vector<double> expected;
+            for (const chargesim::ChargeStart &c : begun)
+                if (c.cell == label)
+                    expected.push_back(c.milliampHours);
+            QCOMPARE(expected.size(), size_t(10));
+            for (size_t i = 0; i < trend.size(); ++i) {
+                // Whole intervals of samples: within one interval's charge.
+                const double slack = 1000.0 * interval / 3600000 * 2;
+                QVERIFY2(std::abs(trend[i].capacity - expected[i]) <= slack,
+                         qPrintable(QStringLiteral("%1 charge %2: %3 mAh kept, %4 put in")
+                                        .arg(QLatin1String(label)).arg(i + 1).arg(trend[i].capacity).arg(expected[i])));
+                // Channel B's first charge is begun midway; from there on each holds less.
+                if (i >= 2)
+                    QVERIFY(trend[i].capacity < trend[i - 1].capacity);
+            }
+        }
+    }
+
 private:
     static constexpr int ChildCharges = 150;
 
     static void setUserVersion(const QString &path, int version);
 
-    void sendPacket(RecordingView &view, HistoryRecorder &recorder, quint8 code, quint16 a, quint16 b)
+    void sendPacket(RecordingView &view, HistoryRecorder &recorder, quint8 code, quint16 a, quint16 b,
+                    int sampleSeconds = 2)
     {
         const qsizetype seen = view.events.size();
         std::array<qsizetype, 2> had{view.logs[0].size(), view.logs[1].size()};
@@ -412,7 +466,7 @@ private:
             recorder.take(e, log.mid(had[size_t(e.channel)]), Clock::now());
             had[size_t(e.channel)] = log.size();
         }
-        now_ = now_.addSecs(code <= 2 ? 2 : 0);
+        now_ = now_.addSecs(code <= 2 ? sampleSeconds : 0);
     }
     void sendSample(RecordingView &view, HistoryRecorder &recorder, Channel ch, quint16 adc, qint16 tenths = 225)
     {

@@ -405,10 +405,10 @@ void TChart::draw(QPainter &p, const QRect &rect) const
         if (line.isEmpty())
             continue;
         // Bevelled joins: round ones cost an arc per vertex of a long curve.
-        p.setPen(QPen(s->style.colour, s->style.width, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
+        p.setPen(QPen(s->style.colour, s->style.width, s->style.line, Qt::FlatCap, Qt::BevelJoin));
         if (line.size() == 1)
             p.drawPoint(line.front());
-        else if (s->style.width > 1 && p.paintEngine()->type() == QPaintEngine::Raster)
+        else if (s->style.width > 1 && s->style.line == Qt::SolidLine && p.paintEngine()->type() == QPaintEngine::Raster)
             drawSegments(p, line);
         else
             p.drawPolyline(line);
@@ -428,7 +428,7 @@ void TChart::draw(QPainter &p, const QRect &rect) const
         double y = l.legend.top() + 4;
         for (const ChartSeries *s : entries) {
             const double mid = y + bottomFm.height() / 2;
-            p.setPen(QPen(s->style.colour, 2));
+            p.setPen(QPen(s->style.colour, 2, s->style.line));
             p.drawLine(QPointF(l.legend.left() + 6, mid), QPointF(l.legend.left() + 26, mid));
             p.setPen(Qt::black);
             p.drawText(QPointF(l.legend.left() + 30, y + bottomFm.ascent()), s->title());

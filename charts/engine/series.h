@@ -22,6 +22,7 @@ struct SeriesStyle
 {
     QColor colour = Qt::black;
     int width = 1;
+    Qt::PenStyle line = Qt::SolidLine; // a curve of another kind (a kept charge) stands apart
     VerticalAxis axis = VerticalAxis::Left;
     QString valueFormat = QStringLiteral("#,##0.###"); // or "##0.#"
     bool showInLegend = false;
@@ -38,6 +39,7 @@ public:
 
     const QString &name() const { return name_; }
     const QString &title() const { return title_; }
+    void setTitle(const QString &title) { title_ = title; }
 
     int count() const { return int(values_.size()); }
     bool isEmpty() const { return values_.empty(); }

@@ -55,7 +55,7 @@ public:
 
     void addLogLine(Channel ch, const QString &line) override { log(ch) << line; }
     int logLineCount(Channel ch) const override { return int(logs[ch == Channel::A ? 0 : 1].size()); }
-    void logged(const LogEvent &e) override { events << e; }
+    void logged(const LogEvent &e, const QStringList &) override { events << e; }
     bool seriesViewOn(SeriesId s) const override { return viewOn[size_t(s)]; }
     void addSeriesPoint(SeriesId s, double value, const QString &label) override
     {
