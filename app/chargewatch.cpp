@@ -86,7 +86,11 @@ const ChargeSummaries &TfmMain::summaries(Channel ch) const
 
 void TfmMain::logged(const LogEvent &e, const QStringList &lines)
 {
-    history_.take(e, lines, Clock::now());
+    // A line known to bring mostly noise (packets no charger sends) would
+    // fill the history with charges of random bytes: none are kept while
+    // it lasts.
+    if (!receiver.lineNoisy())
+        history_.take(e, lines, Clock::now());
     const int ch = int(e.channel);
     if (!summariesStale_[size_t(ch)])
         summaries_[size_t(ch)].take(e);

@@ -475,6 +475,11 @@ LogEvent Receiver::event(LogEvent::Kind kind, Channel ch) const
     return e;
 }
 
+bool Receiver::lineNoisy() const
+{
+    return ReceiveNoise.noisy(Clock::steadyMs());
+}
+
 QStringList logLines(const LogEvent &e, bool logHasLines)
 {
     using Kind = LogEvent::Kind;

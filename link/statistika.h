@@ -76,6 +76,8 @@ public:
     void forgetHeldBytes();
     // A new start: noise on the line is news again.
     void rearmNoiseWatch() { ReceiveNoise.rearm(); }
+    // The line is known to bring mostly noise, and still does.
+    bool lineNoisy() const;
 
     // Appends an entry to the link log when it is kept.
     void log(const QString &entry);

@@ -17,6 +17,7 @@
 #include "tests/support/chargerrig.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/windowtest.h"
+#include "link/statistika.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -425,6 +426,28 @@ private slots:
             QVERIFY(s.lines(e.id).size() > 5);
             QCOMPARE(s.lines(e.id).first(), QStringLiteral("Старт."));
         }
+    }
+
+    // A broken line at the line rate: once the noise is told, its random
+    // "charges" are no longer kept.
+    void noiseKeepsNoCharges()
+    {
+        ChargerRig<> rig({.link = {}, .fault = chargesim::Fault::Noise, .rate = 3840, .writeMs = 16});
+        auto &[sim, w] = rig;
+        w.startHistory(dbPath());
+        w.btnStart->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w.statusPanelText(1), noiseSuspectedText(), 30000);
+        auto kept = [&] {
+            w.flushHistory();
+            HistoryStore s;
+            return s.open(dbPath()) ? s.entries().size() : size_t(0);
+        };
+        const size_t before = kept();
+        // Two more seconds of the line.
+        const int received = w.receiver.RecvTotal;
+        QTRY_VERIFY_WITH_TIMEOUT(w.receiver.RecvTotal > received + 2 * 3840, 30000);
+        QCOMPARE(kept(), before);
+        w.btnStart->click();
     }
 
     void damagedDatabaseIsSaidOnce()
