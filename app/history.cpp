@@ -146,10 +146,12 @@ void TfmMain::compareWithHistory(const HistoryEntry &e, const QStringList &lines
     const QColor colour(220, 110, 0);
     for (const LogPoint &p : curves.u)
         historyCurve.append(p.value, p.time, colour);
-    historyCurve.setTitle(QStringLiteral("%1 %2, канал %3")
-                              .arg(e.label.isEmpty() ? QStringLiteral("без метки") : e.label,
-                                   e.started.toString(QStringLiteral("dd.MM.yyyy HH:mm")),
-                                   QString(QLatin1Char(e.channel))));
+    // Short: the legend takes its width from the plot, and a wide one
+    // would push the right scale under the curves' colour labels.
+    QString label = e.label.isEmpty() ? QStringLiteral("без метки") : e.label;
+    if (label.size() > 16)
+        label = label.left(15) + QChar(0x2026);
+    historyCurve.setTitle(label + QLatin1Char(' ') + e.started.toString(QStringLiteral("dd.MM.yy HH:mm")));
     historyCurve.style.showInLegend = !historyCurve.isEmpty();
     Chart1->update();
     PageControl1->setCurrentWidget(TabSheet1);

@@ -127,7 +127,9 @@ void TrendChart::draw(QPainter &p, const QRect &rect) const
     }
     p.setPen(Qt::black);
     p.drawRect(plot);
-    const QString dateFormat = QStringLiteral("dd.MM.yyyy");
+    // Charges of one day differ by the hour only.
+    const bool oneDay = points_.front().when.date() == points_.back().when.date();
+    const QString dateFormat = oneDay ? QStringLiteral("dd.MM.yyyy HH:mm") : QStringLiteral("dd.MM.yyyy");
     p.drawText(QRectF(plot.left(), plot.bottom() + 4, plot.width(), fm.height()), Qt::AlignLeft,
                points_.front().when.toString(dateFormat));
     if (points_.size() > 1)

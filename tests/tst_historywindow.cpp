@@ -263,7 +263,7 @@ private slots:
         QCOMPARE(w.historyCurve.count(), 3);
         QCOMPARE(w.historyCurve.point(2).value, 1.205);
         QVERIFY(w.historyCurve.point(2).label.endsWith(QStringLiteral(":01"))); // the minute of 0:01:03
-        QCOMPARE(w.historyCurve.title(), QStringLiteral("AA-5 01.05.2026 09:30, канал A"));
+        QCOMPARE(w.historyCurve.title(), QStringLiteral("AA-5 01.05.26 09:30"));
         QVERIFY(w.historyCurve.style.showInLegend);
         QCOMPARE(w.historyCurve.style.line, Qt::DashLine);
         QCOMPARE(w.PageControl1->currentWidget(), w.TabSheet1);
