@@ -59,11 +59,14 @@ void HistoryRecorder::write(ChannelRecord &c)
     if (!writer_ || !c.id || (!c.dirty && c.pending.isEmpty()))
         return;
     writer_->post([entry = c.entry, lines = c.pending, id = c.id, owner = owner_](HistoryStore &store) mutable {
-        // An entry whose adding failed (a full disk) is added again now.
-        if (*id == 0 && (*id = store.add(entry, owner)) == 0)
-            return false;
+        // An entry whose adding failed or was undone (a full disk) is
+        // added again now, with the figures so far.
         entry.id = *id;
-        return store.update(entry) && store.appendLines(*id, lines);
+        if (*id == 0 || !store.update(entry)) {
+            if ((*id = store.add(entry, owner)) == 0)
+                return false;
+        }
+        return store.appendLines(*id, lines);
     });
     c.pending.clear();
     c.dirty = false;

@@ -363,6 +363,11 @@ bool HistoryStore::commit()
     return db_ && exec("COMMIT");
 }
 
+bool HistoryStore::inTransaction() const
+{
+    return db_ && !sqlite3_get_autocommit(db_);
+}
+
 void HistoryStore::rollback()
 {
     if (db_ && !sqlite3_get_autocommit(db_))
@@ -391,7 +396,13 @@ bool HistoryStore::update(const HistoryEntry &e)
     Statement s(db_, UpdateSql);
     bindFigures(s, e);
     s.bind(19, e.id);
-    return s.step() == SQLITE_DONE || fail(s.code(), "запись");
+    if (s.step() != SQLITE_DONE)
+        return fail(s.code(), "запись");
+    if (sqlite3_changes(db_) == 0) {
+        error_ = QStringLiteral("запись: заряда нет в базе");
+        return false;
+    }
+    return true;
 }
 
 bool HistoryStore::appendLines(qint64 id, const QStringList &lines)

@@ -49,11 +49,13 @@ public:
     bool begin();
     bool commit();
     void rollback();
+    bool inTransaction() const;
 
     // A new entry; its id (also set in `e`), 0 on failure. `owner` names
     // the running program that writes it (processOwner()).
     qint64 add(HistoryEntry &e, const QString &owner);
-    // The entry's figures, label and end as they stand now.
+    // The entry's figures, label and end as they stand now; false when it
+    // is not there (its adding was undone).
     bool update(const HistoryEntry &e);
     bool appendLines(qint64 id, const QStringList &lines);
     bool setLabel(qint64 id, const QString &label);

@@ -51,20 +51,41 @@ void HistoryWriter::run(QString path)
         // A database that could not be opened (a disk not mounted yet) is
         // tried again at every batch.
         bool ok = store.isOpen() || store.open(path);
+        QString why = ok ? QString() : store.error();
         if (ok) {
-            ok = store.begin();
-            for (Job &job : batch)
-                if (ok)
-                    ok = job(store);
-            ok = ok && store.commit();
-            if (!ok)
+            // Each job undoes only itself when it fails: a charge that
+            // cannot be written does not take a label's change with it.
+            bool open = store.begin();
+            for (Job &job : batch) {
+                if (!open && !(open = store.begin())) {
+                    ok = false;
+                    why = why.isEmpty() ? store.error() : why;
+                    continue;
+                }
+                const bool saved = store.execute("SAVEPOINT job");
+                if (saved && job(store)) {
+                    store.execute("RELEASE job");
+                    continue;
+                }
+                ok = false;
+                why = why.isEmpty() ? store.error() : why;
+                // A full disk may have undone the whole transaction already.
+                if (store.inTransaction())
+                    store.execute("ROLLBACK TO job; RELEASE job");
+                else
+                    open = false;
+            }
+            if (open && !store.commit()) {
+                ok = false;
+                why = why.isEmpty() ? store.error() : why;
                 store.rollback();
+            }
         }
         if (ok) {
             failing = false;
         } else if (!failing) {
             failing = true;
-            emit failed(store.error());
+            emit failed(why);
         }
         {
             std::lock_guard lock(mutex_);
