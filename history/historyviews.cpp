@@ -92,8 +92,15 @@ QByteArray historyCsv(const std::vector<HistoryEntry> &entries)
 
 QString chargeKind(const HistoryEntry &e)
 {
-    const QString what = e.discharge ? QStringLiteral("разряд") : QStringLiteral("заряд");
-    return e.chemistry.isEmpty() ? what : e.chemistry + QLatin1Char(' ') + what;
+    QString what = e.discharge ? QStringLiteral("разряд") : QStringLiteral("заряд");
+    if (!e.chemistry.isEmpty())
+        what = e.chemistry + QLatin1Char(' ') + what;
+    // The block's stop conditions, where they differ from the usual.
+    if (e.timeOnly)
+        what += QStringLiteral(", останов по времени");
+    else if (e.trickle)
+        what += QStringLiteral(", дозаряд");
+    return what;
 }
 
 void fillFromSummary(HistoryEntry &e, const ChargeSummary &s)

@@ -63,7 +63,8 @@ struct ImportedCharge
 std::vector<ImportedCharge> chargesOfLogs(const QStringList &a, const QStringList &b, const QDateTime &when,
                                           const QString &label, const QString &source);
 
-// "NiMH заряд", "разряд": what the entry is.
+// "NiMH заряд, дозаряд", "разряд": what the entry is, with the block's
+// stop conditions.
 QString chargeKind(const HistoryEntry &e);
 
 // The figures of an entry from a charge's summary.

@@ -245,6 +245,26 @@ private slots:
         QCOMPARE(all[0].samples, 201); // the lines of the failed writes are lost, the figures are not
     }
 
+    // A database that takes no writes (a read-only file or disk): one
+    // message however many writes fail.
+    void readOnlySaysSoOnce()
+    {
+        const QString path = db("readonly.db");
+        HistoryWriter writer(path);
+        QSignalSpy failed(&writer, &HistoryWriter::failed);
+        writer.post([](HistoryStore &s) { return s.execute("PRAGMA query_only = ON"); });
+        HistoryRecorder recorder(&writer, processOwner());
+        RecordingView view;
+        now_ = QDateTime(QDate(2026, 12, 7), QTime(11, 0));
+        view.receiver.clock.start(Clock::timeOfDay());
+        for (int i = 0; i < 20; ++i)
+            sendSample(view, recorder, Channel::B, quint16(4800 + i));
+        writer.flush();
+        QCOMPARE(failed.count(), 1);
+        QVERIFY2(failed.first().first().toString().contains(QStringLiteral("нет права записи")),
+                 qPrintable(failed.first().first().toString()));
+    }
+
     void twoProgramsWriteAtOnce()
     {
         const QString path = db("shared.db");
