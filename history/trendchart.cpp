@@ -72,10 +72,14 @@ void TrendChart::draw(QPainter &p, const QRect &rect) const
     const QFontMetrics fm(p.font());
     const QColor capacityColour(0, 110, 0), resistanceColour(200, 80, 0);
     p.setPen(Qt::black);
+    const QString what = QStringLiteral("заряжено, mAh, и внутреннее R, Ом");
     p.drawText(rect.adjusted(8, 4, -8, 0), Qt::AlignTop | Qt::AlignHCenter,
-               QStringLiteral("%1: заряжено, mAh, и внутреннее R, Ом").arg(label_));
+               label_.isEmpty() ? QStringLiteral("Тренд: ") + what : label_ + QStringLiteral(": ") + what);
     if (points_.empty()) {
-        p.drawText(rect, Qt::AlignCenter, QStringLiteral("Нет зарядов с отчётом об окончании"));
+        p.drawText(rect, Qt::AlignCenter,
+                   label_.isEmpty()
+                       ? QStringLiteral("Меток пока нет: дайте заряду метку в таблице\nили в поле «Аккумулятор» над журналами")
+                       : QStringLiteral("Нет зарядов этой метки с отчётом «Конец заряда.»"));
         p.restore();
         return;
     }
