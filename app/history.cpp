@@ -151,7 +151,7 @@ void TfmMain::compareWithHistory(const HistoryEntry &e, const QStringList &lines
     QString label = e.label.isEmpty() ? QStringLiteral("без метки") : e.label;
     if (label.size() > 16)
         label = label.left(15) + QChar(0x2026);
-    historyCurve.setTitle(label + QLatin1Char(' ') + e.started.toString(QStringLiteral("dd.MM.yy HH:mm")));
+    historyCurve.setTitle(label + QLatin1Char(' ') + e.started.toLocalTime().toString(QStringLiteral("dd.MM.yy HH:mm")));
     historyCurve.style.showInLegend = !historyCurve.isEmpty();
     Chart1->update();
     PageControl1->setCurrentWidget(TabSheet1);

@@ -26,7 +26,7 @@ struct HistoryEntry
 {
     qint64 id = 0;
     char channel = 'A';
-    QDateTime started, ended;      // ended: invalid while running
+    QDateTime started, ended;      // ended: invalid while running; as read back, in UTC
     QString label;                 // the cell or pack, empty when not given
     bool discharge = false;
     QString chemistry;             // "NiMH", "NiCd", empty when no block came

@@ -89,7 +89,7 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
         return {};
     switch (index.column()) {
     case ChannelColumn: return QString(QLatin1Char(e.channel));
-    case StartColumn: return e.started.toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+    case StartColumn: return e.started.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"));
     case LabelColumn: return e.label;
     case KindColumn: return chargeKind(e);
     case CurrentColumn: return e.currentMilliamps > 0 ? QString::number(e.currentMilliamps) : QString();
@@ -152,8 +152,9 @@ void HistoryModel::sort(int column, Qt::SortOrder order)
 void HistoryModel::refilter()
 {
     shown_.clear();
+    const HistoryFilter::Span span = filter_.span();
     for (size_t i = 0; i < entries_.size(); ++i)
-        if (filter_.accepts(entries_[i]))
+        if (filter_.accepts(entries_[i], span))
             shown_.push_back(i);
     // Each key made once: a sort of thousands of rows compares each many times.
     std::vector<QVariant> keys(entries_.size());

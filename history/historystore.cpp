@@ -67,7 +67,7 @@ public:
     }
     QDateTime time(int c) const
     {
-        return null(c) ? QDateTime() : QDateTime::fromMSecsSinceEpoch(integer(c));
+        return null(c) ? QDateTime() : QDateTime::fromMSecsSinceEpoch(integer(c), Qt::UTC);
     }
 
 private:

@@ -6,15 +6,23 @@
 
 #include <QHash>
 
-bool HistoryFilter::accepts(const HistoryEntry &e) const
+#include <limits>
+
+HistoryFilter::Span HistoryFilter::span() const
+{
+    return {from.isValid() ? from.startOfDay().toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
+            to.isValid() ? to.addDays(1).startOfDay().toMSecsSinceEpoch() : std::numeric_limits<qint64>::max()};
+}
+
+bool HistoryFilter::accepts(const HistoryEntry &e, const Span &s) const
 {
     if (channel && e.channel != channel)
         return false;
-    if (from.isValid() || to.isValid()) {
-        const QDate day = e.started.date();
-        if ((from.isValid() && day < from) || (to.isValid() && day > to))
-            return false;
-    }
+    // Days of the user's clock, compared as instants: a local date for
+    // each of thousands of entries costs more than the rest of the filter.
+    const qint64 at = e.started.toMSecsSinceEpoch();
+    if (at < s.from || at >= s.until)
+        return false;
     return label.isEmpty() || e.label.contains(label, Qt::CaseInsensitive);
 }
 
@@ -79,8 +87,8 @@ QByteArray historyCsv(const std::vector<HistoryEntry> &entries)
     const QString stamp = QStringLiteral("yyyy-MM-dd HH:mm:ss");
     for (const HistoryEntry &e : entries) {
         QStringList row;
-        row << QString(QLatin1Char(e.channel)) << e.started.toString(stamp)
-            << (e.ended.isValid() ? e.ended.toString(stamp) : QString()) << csvField(e.label, sep)
+        row << QString(QLatin1Char(e.channel)) << e.started.toLocalTime().toString(stamp)
+            << (e.ended.isValid() ? e.ended.toLocalTime().toString(stamp) : QString()) << csvField(e.label, sep)
             << csvField(chargeKind(e), sep) << QString::number(e.currentMilliamps) << Fmt::fixed(e.seconds, 0)
             << Fmt::fixed(e.capacity, 0) << Fmt::fixed(e.uStart, 4) << Fmt::fixed(e.uPeak, 4)
             << Fmt::fixed(e.uEnd, 4) << Fmt::fixed(e.tPeak, 1) << optionalFixed(e.tRise, 2)

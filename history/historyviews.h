@@ -19,7 +19,15 @@ struct HistoryFilter
     char channel = 0;     // 'A', 'B' or 0 for both
     QDate from, to;       // the start's date, inclusive; invalid for open ends
 
-    bool accepts(const HistoryEntry &e) const;
+    // The dates as instants of the user's clock, worked out once for a
+    // pass over thousands of entries.
+    struct Span
+    {
+        qint64 from, until; // ms since the epoch, the until excluded
+    };
+    Span span() const;
+    bool accepts(const HistoryEntry &e, const Span &span) const;
+    bool accepts(const HistoryEntry &e) const { return accepts(e, span()); }
 };
 
 // The charges that tell of a cell's health: charges (not discharges) that

@@ -174,7 +174,7 @@ HistoryWindow::HistoryWindow(HistoryStore &reader, HistoryWriter &writer, QWidge
 void HistoryWindow::reload()
 {
     std::vector<HistoryEntry> entries = reader_.entries();
-    const QDate first = entries.empty() ? QDate::currentDate() : entries.front().started.date();
+    const QDate first = entries.empty() ? QDate::currentDate() : entries.front().started.toLocalTime().date();
     for (QDateEdit *d : {filterFrom_, filterTo_}) {
         const QSignalBlocker quiet(d);
         d->setDateRange(first.addYears(-1), QDate::currentDate().addYears(1));

@@ -132,13 +132,14 @@ void TrendChart::draw(QPainter &p, const QRect &rect) const
     p.setPen(Qt::black);
     p.drawRect(plot);
     // Charges of one day differ by the hour only.
-    const bool oneDay = points_.front().when.date() == points_.back().when.date();
+    const QDateTime since = points_.front().when.toLocalTime(), until = points_.back().when.toLocalTime();
+    const bool oneDay = since.date() == until.date();
     const QString dateFormat = oneDay ? QStringLiteral("dd.MM.yyyy HH:mm") : QStringLiteral("dd.MM.yyyy");
     p.drawText(QRectF(plot.left(), plot.bottom() + 4, plot.width(), fm.height()), Qt::AlignLeft,
-               points_.front().when.toString(dateFormat));
+               since.toString(dateFormat));
     if (points_.size() > 1)
         p.drawText(QRectF(plot.left(), plot.bottom() + 4, plot.width(), fm.height()), Qt::AlignRight,
-                   points_.back().when.toString(dateFormat));
+                   until.toString(dateFormat));
 
     // The curves: thousands of charges draw as one path each, the marks
     // only while they stay apart.

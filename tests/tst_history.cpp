@@ -388,8 +388,8 @@ private slots:
         QCOMPARE(a.resistance, std::optional<double>(0.3));
         QCOMPARE(a.samples, 400);
         QCOMPARE(a.seconds, 399.0 * 2); // two seconds a sample, over midnight
-        QCOMPARE(a.started.date(), QDate(2026, 12, 7));
-        QCOMPARE(a.ended.date(), QDate(2026, 12, 8));
+        QCOMPARE(a.started.toLocalTime().date(), QDate(2026, 12, 7));
+        QCOMPARE(a.ended.toLocalTime().date(), QDate(2026, 12, 8));
         const QStringList lines = s.lines(a.id);
         QCOMPARE(lines.first(), QStringLiteral("Старт."));
         QCOMPARE(lines.last(), QStringLiteral("END:  Конец заряда."));
