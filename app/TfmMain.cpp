@@ -98,8 +98,10 @@ TfmMain::~TfmMain()
     // window is still whole.
     runGuarded([this] { ComPort1->Close(); });
     // A window closed without its close event (a test, a session's end)
-    // still ends its charges in the history.
+    // still ends its charges in the history; the history window goes
+    // before the database it reads.
     history_.endAll(ChargeEnd::Closed, Clock::now());
+    delete historyWindow_;
 }
 
 void TfmMain::buildPort()

@@ -64,11 +64,12 @@ void TfmMain::startHistory(const QString &path)
     if (!historyStore_->movedAside().isEmpty())
         historyTrouble(QStringLiteral("Файл истории зарядов был повреждён; он отложен как %1, начата новая история.")
                            .arg(historyStore_->movedAside()));
-    historyStore_->closeAbandoned(ownerAlive);
     historyWriter_ = std::make_unique<HistoryWriter>(path);
     connect(historyWriter_.get(), &HistoryWriter::failed, this, [this](const QString &why) {
         historyTrouble(QStringLiteral("История зарядов не записывается (%1). Заряд и журнал идут дальше.").arg(why));
     });
+    // Another program may hold the database a moment: not on this thread.
+    historyWriter_->post([](HistoryStore &s) { return s.closeAbandoned(ownerAlive) >= 0; });
     history_.setWriter(historyWriter_.get(), processOwner());
     for (Channel ch : {Channel::A, Channel::B}) {
         const QString label = historyStore_->meta(labelKey(ch));
@@ -123,8 +124,8 @@ HistoryWindow *TfmMain::showHistory()
                                     Dialogs::Icon::Warning);
         return nullptr;
     }
-    // What is running is in the table too, as it stands now.
-    flushHistory();
+    // What is running goes to the table as it stands now, once written.
+    history_.flush();
     if (!historyWindow_) {
         historyWindow_ = new HistoryWindow(*historyStore_, *historyWriter_, this);
         historyWindow_->setAttribute(Qt::WA_DeleteOnClose);

@@ -60,8 +60,12 @@ void TfmMain::btnStartClick()
 {
     // The user's Start or Stop ends any wait for a lost device, and the
     // charges being watched.
-    if (reconnectTimer->isActive())
+    if (reconnectTimer->isActive()) {
+        // The wait for the pulled adapter given up: that is how the charges
+        // ended, as far as the history knows.
+        history_.endAll(ChargeEnd::Unplugged, Clock::now());
         chargeInterrupted(ChargeStop::Stopped);
+    }
     reconnectTimer->stop();
     try {
         if (!ComPort1->Connected()) {

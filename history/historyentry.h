@@ -25,6 +25,7 @@ enum class ChargeEnd {
 struct HistoryEntry
 {
     qint64 id = 0;
+    QString key;                   // unique for good: names the entry to every writer
     char channel = 'A';
     QDateTime started, ended;      // ended: invalid while running; as read back, in UTC
     QString label;                 // the cell or pack, empty when not given

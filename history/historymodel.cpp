@@ -142,11 +142,23 @@ void HistoryModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount)
         return;
-    emit layoutAboutToBeChanged();
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // The chosen charge stays chosen wherever it goes.
+    const QModelIndexList before = persistentIndexList();
+    std::vector<size_t> entryOf;
+    for (const QModelIndex &i : before)
+        entryOf.push_back(shown_[size_t(i.row())]);
     sortColumn_ = column;
     sortOrder_ = order;
     refilter();
-    emit layoutChanged();
+    std::vector<int> rowOf(entries_.size(), -1);
+    for (size_t r = 0; r < shown_.size(); ++r)
+        rowOf[shown_[r]] = int(r);
+    QModelIndexList after;
+    for (size_t k = 0; k < size_t(before.size()); ++k)
+        after << index(rowOf[entryOf[k]], before[qsizetype(k)].column());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void HistoryModel::refilter()

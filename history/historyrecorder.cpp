@@ -1,6 +1,8 @@
 #include "history/historyrecorder.h"
 
 #include "history/historywriter.h"
+
+#include <QUuid>
 #include "link/statistika.h"
 #include "history/historyviews.h"
 
@@ -19,10 +21,10 @@ void HistoryRecorder::setLabel(Channel ch, const QString &label)
 {
     ChannelRecord &c = channels_[size_t(ch)];
     c.label = label;
-    if (c.state == State::Running) {
+    if (c.state == State::Running && c.entry.label != label) {
         c.entry.label = label;
-        c.dirty = true;
-        write(c);
+        if (writer_)
+            writer_->post([key = c.entry.key, label](HistoryStore &store) { return store.setLabel(key, label); });
     }
 }
 
@@ -36,13 +38,11 @@ void HistoryRecorder::begin(ChannelRecord &c, Channel ch, const QDateTime &now)
     c.feed = SummaryFeed();
     c.pending.clear();
     c.lastWrite = now;
-    c.id = std::make_shared<qint64>(0);
-    if (writer_) {
-        writer_->post([entry = c.entry, id = c.id, owner = owner_](HistoryStore &store) mutable {
-            *id = store.add(entry, owner);
-            return *id != 0;
-        });
-    }
+    // The entry's name for good: every write finds it by this, whatever
+    // became of the writes before.
+    c.entry.key = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    c.dirty = true;
+    write(c);
 }
 
 void HistoryRecorder::refresh(ChannelRecord &c)
@@ -56,17 +56,13 @@ void HistoryRecorder::refresh(ChannelRecord &c)
 
 void HistoryRecorder::write(ChannelRecord &c)
 {
-    if (!writer_ || !c.id || (!c.dirty && c.pending.isEmpty()))
+    if (!writer_ || (!c.dirty && c.pending.isEmpty()))
         return;
-    writer_->post([entry = c.entry, lines = c.pending, id = c.id, owner = owner_](HistoryStore &store) mutable {
-        // An entry whose adding failed or was undone (a full disk) is
-        // added again now, with the figures so far.
-        entry.id = *id;
-        if (*id == 0 || !store.update(entry)) {
-            if ((*id = store.add(entry, owner)) == 0)
-                return false;
-        }
-        return store.appendLines(*id, lines);
+    // Added when new, brought up to date when there: an entry whose adding
+    // failed or was undone (a full disk) is added again with the figures so far.
+    writer_->post([entry = c.entry, lines = c.pending, owner = owner_](HistoryStore &store) mutable {
+        const qint64 id = store.keep(entry, owner);
+        return id != 0 && store.appendLines(id, lines);
     });
     c.pending.clear();
     c.dirty = false;
@@ -126,9 +122,13 @@ void HistoryRecorder::take(const LogEvent &e, const QStringList &lines, const QD
 
 void HistoryRecorder::endAll(ChargeEnd why, const QDateTime &now)
 {
-    for (ChannelRecord &c : channels_)
+    for (ChannelRecord &c : channels_) {
         if (c.state == State::Running)
             end(c, why, now);
+        // After a Stop the next charge may come without its block (the
+        // charger sent it while the port was closed): its samples are kept.
+        c.state = State::Idle;
+    }
 }
 
 void HistoryRecorder::flush()

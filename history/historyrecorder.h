@@ -15,7 +15,6 @@
 #include <QStringList>
 
 #include <array>
-#include <memory>
 
 class HistoryWriter;
 
@@ -59,8 +58,6 @@ private:
         QStringList pending;          // lines not yet handed to the writer
         bool dirty = false;           // figures not yet handed over
         QDateTime lastWrite;
-        // Set by the writer's thread when the entry is added; read only there.
-        std::shared_ptr<qint64> id;
     };
 
     void begin(ChannelRecord &c, Channel ch, const QDateTime &now);

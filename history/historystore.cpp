@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUuid>
+
+#include <cmath>
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -23,7 +26,9 @@ public:
 
     void bind(int i, qint64 v) { sqlite3_bind_int64(stmt_, i, v); }
     void bind(int i, int v) { sqlite3_bind_int(stmt_, i, v); }
-    void bind(int i, double v) { sqlite3_bind_double(stmt_, i, v); }
+    // A figure that is no number (a damaged file's) is kept as 0: the
+    // columns take no NULL, and one bad figure must not stop every write.
+    void bind(int i, double v) { sqlite3_bind_double(stmt_, i, std::isfinite(v) ? v : 0); }
     void bind(int i, const QString &v)
     {
         const QByteArray u = v.toUtf8();
@@ -32,7 +37,7 @@ public:
     void bind(int i, const QByteArray &v) { sqlite3_bind_blob(stmt_, i, v.constData(), int(v.size()), SQLITE_TRANSIENT); }
     void bind(int i, const std::optional<double> &v)
     {
-        if (v)
+        if (v && std::isfinite(*v))
             bind(i, *v);
         else
             sqlite3_bind_null(stmt_, i);
@@ -88,6 +93,7 @@ bool damaged(int code)
 const char *const SchemaV1 = R"(
 CREATE TABLE charge (
     id INTEGER PRIMARY KEY,
+    key TEXT NOT NULL UNIQUE,
     channel TEXT NOT NULL,
     started INTEGER NOT NULL,
     ended INTEGER,
@@ -123,67 +129,52 @@ CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
 )";
 
 const char *const EntryColumns =
-    "id, channel, started, ended, label, discharge, chemistry, current_ma, trickle, time_only, seconds, "
+    "id, key, channel, started, ended, label, discharge, chemistry, current_ma, trickle, time_only, seconds, "
     "capacity_mah, samples, u_start, u_peak, u_end, t_peak, t_rise, resistance, end_kind, end_report, source";
 
 HistoryEntry readEntry(const Statement &s)
 {
     HistoryEntry e;
     e.id = s.integer(0);
-    const QString channel = s.text(1);
+    e.key = s.text(1);
+    const QString channel = s.text(2);
     e.channel = channel == QLatin1String("B") ? 'B' : 'A';
-    e.started = s.time(2);
-    e.ended = s.time(3);
-    e.label = s.text(4);
-    e.discharge = s.integer(5) != 0;
-    e.chemistry = s.text(6);
-    e.currentMilliamps = int(s.integer(7));
-    e.trickle = s.integer(8) != 0;
-    e.timeOnly = s.integer(9) != 0;
-    e.seconds = s.real(10);
-    e.capacity = s.real(11);
-    e.samples = int(s.integer(12));
-    e.uStart = s.real(13);
-    e.uPeak = s.real(14);
-    e.uEnd = s.real(15);
-    e.tPeak = s.real(16);
-    e.tRise = s.optionalReal(17);
-    e.resistance = s.optionalReal(18);
-    const qint64 end = s.integer(19);
+    e.started = s.time(3);
+    e.ended = s.time(4);
+    e.label = s.text(5);
+    e.discharge = s.integer(6) != 0;
+    e.chemistry = s.text(7);
+    e.currentMilliamps = int(s.integer(8));
+    e.trickle = s.integer(9) != 0;
+    e.timeOnly = s.integer(10) != 0;
+    e.seconds = s.real(11);
+    e.capacity = s.real(12);
+    e.samples = int(s.integer(13));
+    e.uStart = s.real(14);
+    e.uPeak = s.real(15);
+    e.uEnd = s.real(16);
+    e.tPeak = s.real(17);
+    e.tRise = s.optionalReal(18);
+    e.resistance = s.optionalReal(19);
+    const qint64 end = s.integer(20);
     e.end = end >= 0 && end <= qint64(ChargeEnd::Imported) ? ChargeEnd(end) : ChargeEnd::Running;
-    e.endReport = s.text(20);
-    e.source = s.text(21);
+    e.endReport = s.text(21);
+    e.source = s.text(22);
     return e;
 }
 
-// Binds the entry's figures from parameter 1 on, in the order of the
-// update statement.
-void bindFigures(Statement &s, const HistoryEntry &e)
-{
-    s.bindTime(1, e.ended);
-    s.bind(2, e.label);
-    s.bind(3, int(e.discharge));
-    s.bind(4, e.chemistry);
-    s.bind(5, e.currentMilliamps);
-    s.bind(6, int(e.trickle));
-    s.bind(7, int(e.timeOnly));
-    s.bind(8, e.seconds);
-    s.bind(9, e.capacity);
-    s.bind(10, e.samples);
-    s.bind(11, e.uStart);
-    s.bind(12, e.uPeak);
-    s.bind(13, e.uEnd);
-    s.bind(14, e.tPeak);
-    s.bind(15, e.tRise);
-    s.bind(16, e.resistance);
-    s.bind(17, int(e.end));
-    s.bind(18, e.endReport);
-}
-
-const char *const UpdateSql =
-    "UPDATE charge SET ended = ?1, label = ?2, discharge = ?3, chemistry = ?4, current_ma = ?5, trickle = ?6, "
-    "time_only = ?7, seconds = ?8, capacity_mah = ?9, samples = ?10, u_start = ?11, u_peak = ?12, u_end = ?13, "
-    "t_peak = ?14, t_rise = ?15, resistance = ?16, end_kind = ?17, end_report = ?18 WHERE id = ?19";
+// An entry written whole: a new one added, one already there (by its key)
+// brought up to date. Its label, start, channel and owner are what it was
+// added with: a label changes only by setLabel, so a label given in the
+// history window holds against the recorder's next write.
+const char *const KeepSql =
+    "INSERT INTO charge (key, channel, started, ended, label, discharge, chemistry, current_ma, trickle, "
+    "time_only, seconds, capacity_mah, samples, u_start, u_peak, u_end, t_peak, t_rise, resistance, end_kind, "
+    "end_report, source, owner) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, "
+    "?17, ?18, ?19, ?20, ?21, ?22, ?23) ON CONFLICT(key) DO UPDATE SET ended = ?4, discharge = ?6, "
+    "chemistry = ?7, current_ma = ?8, trickle = ?9, time_only = ?10, seconds = ?11, capacity_mah = ?12, "
+    "samples = ?13, u_start = ?14, u_peak = ?15, u_end = ?16, t_peak = ?17, t_rise = ?18, resistance = ?19, "
+    "end_kind = ?20, end_report = ?21 RETURNING id";
 
 } // namespace
 
@@ -374,35 +365,42 @@ void HistoryStore::rollback()
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-qint64 HistoryStore::add(HistoryEntry &e, const QString &owner)
+qint64 HistoryStore::keep(HistoryEntry &e, const QString &owner)
 {
     if (!db_)
         return 0;
-    Statement s(db_, "INSERT INTO charge (channel, started, source, owner) VALUES (?1, ?2, ?3, ?4)");
-    s.bind(1, QString(QLatin1Char(e.channel)));
-    s.bindTime(2, e.started);
-    s.bind(3, e.source);
-    s.bind(4, owner);
+    if (e.key.isEmpty())
+        e.key = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    Statement s(db_, KeepSql);
+    s.bind(1, e.key);
+    s.bind(2, QString(QLatin1Char(e.channel)));
+    s.bindTime(3, e.started);
+    s.bindTime(4, e.ended);
+    s.bind(5, e.label);
+    s.bind(6, int(e.discharge));
+    s.bind(7, e.chemistry);
+    s.bind(8, e.currentMilliamps);
+    s.bind(9, int(e.trickle));
+    s.bind(10, int(e.timeOnly));
+    s.bind(11, e.seconds);
+    s.bind(12, e.capacity);
+    s.bind(13, e.samples);
+    s.bind(14, e.uStart);
+    s.bind(15, e.uPeak);
+    s.bind(16, e.uEnd);
+    s.bind(17, e.tPeak);
+    s.bind(18, e.tRise);
+    s.bind(19, e.resistance);
+    s.bind(20, int(e.end));
+    s.bind(21, e.endReport);
+    s.bind(22, e.source);
+    s.bind(23, owner);
+    if (s.step() != SQLITE_ROW)
+        return fail(s.code(), "запись"), 0;
+    e.id = s.integer(0);
     if (s.step() != SQLITE_DONE)
         return fail(s.code(), "запись"), 0;
-    e.id = sqlite3_last_insert_rowid(db_);
-    return update(e) ? e.id : 0;
-}
-
-bool HistoryStore::update(const HistoryEntry &e)
-{
-    if (!db_)
-        return false;
-    Statement s(db_, UpdateSql);
-    bindFigures(s, e);
-    s.bind(19, e.id);
-    if (s.step() != SQLITE_DONE)
-        return fail(s.code(), "запись");
-    if (sqlite3_changes(db_) == 0) {
-        error_ = QStringLiteral("запись: заряда нет в базе");
-        return false;
-    }
-    return true;
+    return e.id;
 }
 
 bool HistoryStore::appendLines(qint64 id, const QStringList &lines)
@@ -425,6 +423,16 @@ bool HistoryStore::setLabel(qint64 id, const QString &label)
     Statement s(db_, "UPDATE charge SET label = ?1 WHERE id = ?2");
     s.bind(1, label);
     s.bind(2, id);
+    return s.step() == SQLITE_DONE || fail(s.code(), "запись");
+}
+
+bool HistoryStore::setLabel(const QString &key, const QString &label)
+{
+    if (!db_)
+        return false;
+    Statement s(db_, "UPDATE charge SET label = ?1 WHERE key = ?2");
+    s.bind(1, label);
+    s.bind(2, key);
     return s.step() == SQLITE_DONE || fail(s.code(), "запись");
 }
 

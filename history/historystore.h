@@ -51,14 +51,15 @@ public:
     void rollback();
     bool inTransaction() const;
 
-    // A new entry; its id (also set in `e`), 0 on failure. `owner` names
-    // the running program that writes it (processOwner()).
-    qint64 add(HistoryEntry &e, const QString &owner);
-    // The entry's figures, label and end as they stand now; false when it
-    // is not there (its adding was undone).
-    bool update(const HistoryEntry &e);
+    // The entry as it stands now: added when its key is new (a key is made
+    // for an entry without one), else its figures and end brought up to
+    // date. Its id (also set in `e`), 0 on failure. `owner` names the
+    // running program that writes it (processOwner()).
+    qint64 keep(HistoryEntry &e, const QString &owner);
+    qint64 add(HistoryEntry &e, const QString &owner) { return keep(e, owner); }
     bool appendLines(qint64 id, const QStringList &lines);
     bool setLabel(qint64 id, const QString &label);
+    bool setLabel(const QString &key, const QString &label);
     // Entries still running whose program is gone are marked cut short;
     // how many were.
     int closeAbandoned(const std::function<bool(const QString &owner)> &alive);

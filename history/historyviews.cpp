@@ -64,7 +64,8 @@ std::vector<LabelledCell> cellsOf(const std::vector<HistoryEntry> &entries, cons
 namespace {
 QString csvField(const QString &text, const QString &sep)
 {
-    if (!text.contains(sep) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')))
+    if (!text.contains(sep) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
+        && !text.contains(QLatin1Char('\r')))
         return text;
     return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
 }
@@ -77,13 +78,12 @@ QString optionalFixed(const std::optional<double> &v, int decimals)
 QByteArray historyCsv(const std::vector<HistoryEntry> &entries)
 {
     const QString sep = Fmt::decimalSeparator() == QLatin1String(",") ? QStringLiteral(";") : QStringLiteral(",");
-    QStringList rows{QStringList{QStringLiteral("Канал"), QStringLiteral("Начало"), QStringLiteral("Конец"),
-                                 QStringLiteral("Метка"), QStringLiteral("Тип"), QStringLiteral("Ток, mA"),
-                                 QStringLiteral("Длительность, с"), QStringLiteral("Заряжено, mAh"),
-                                 QStringLiteral("U нач., В"), QStringLiteral("U макс., В"), QStringLiteral("U кон., В"),
-                                 QStringLiteral("T макс., °C"), QStringLiteral("Рост T, °C/мин"),
-                                 QStringLiteral("R, Ом"), QStringLiteral("Окончание")}
-                         .join(sep)};
+    QStringList header;
+    for (const char *title : {"Канал", "Начало", "Конец", "Метка", "Тип", "Ток, mA", "Длительность, с",
+                              "Заряжено, mAh", "U нач., В", "U макс., В", "U кон., В", "T макс., °C",
+                              "Рост T, °C/мин", "R, Ом", "Окончание"})
+        header << csvField(QString::fromUtf8(title), sep); // "Ток, mA" where fields part at commas
+    QStringList rows{header.join(sep)};
     const QString stamp = QStringLiteral("yyyy-MM-dd HH:mm:ss");
     for (const HistoryEntry &e : entries) {
         QStringList row;

@@ -336,25 +336,42 @@ void HistoryWindow::importFile()
         return;
     }
     const DataFileLogs logs = splitLogs(decodeDataFile(file.readAll()));
-    const QString label = Dialogs::instance().text(this, QStringLiteral("Импорт в историю"),
-                                                   QStringLiteral("Метка аккумулятора для зарядов из файла:"),
-                                                   selectedLabel());
-    if (label.isNull())
-        return;
     std::vector<ImportedCharge> charges =
-        chargesOfLogs(logs.a, logs.b, QFileInfo(path).lastModified(), label.trimmed(), QFileInfo(path).fileName());
+        chargesOfLogs(logs.a, logs.b, QFileInfo(path).lastModified(), {}, QFileInfo(path).fileName());
     if (charges.empty()) {
         Dialogs::instance().message(this, QStringLiteral("В файле нет зарядов."), Dialogs::Icon::Information);
         return;
+    }
+    // Each channel held its own cell: a label for each.
+    for (char channel : {'A', 'B'}) {
+        if (std::none_of(charges.begin(), charges.end(), [&](const ImportedCharge &c) { return c.entry.channel == channel; }))
+            continue;
+        const QString label = Dialogs::instance().text(
+            this, QStringLiteral("Импорт в историю"),
+            QStringLiteral("Метка аккумулятора канала %1 для зарядов из файла:").arg(QLatin1Char(channel)),
+            selectedLabel());
+        if (label.isNull())
+            return;
+        for (ImportedCharge &c : charges)
+            if (c.entry.channel == channel)
+                c.entry.label = label.trimmed();
     }
     const QString owner = processOwner();
     for (ImportedCharge &c : charges)
         writer_.post([c, owner](HistoryStore &s) mutable {
             return s.add(c.entry, owner) != 0 && s.appendLines(c.entry.id, c.lines);
         });
+    const size_t before = model_->entries().size();
     writer_.flush();
     reload();
     emit labelsChanged();
-    Dialogs::instance().message(this, QStringLiteral("Добавлено зарядов: %1").arg(charges.size()),
-                                Dialogs::Icon::Information);
+    // What is in the database now, not what was asked: a full disk adds less.
+    const size_t added = model_->entries().size() - std::min(before, model_->entries().size());
+    if (added == charges.size())
+        Dialogs::instance().message(this, QStringLiteral("Добавлено зарядов: %1").arg(added),
+                                    Dialogs::Icon::Information);
+    else
+        Dialogs::instance().message(this, QStringLiteral("Добавлено зарядов: %1 из %2; остальные не удалось записать.")
+                                              .arg(added).arg(charges.size()),
+                                    Dialogs::Icon::Warning);
 }

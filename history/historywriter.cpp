@@ -35,10 +35,10 @@ void HistoryWriter::flush()
 
 void HistoryWriter::run(QString path)
 {
+    // Opened at the first batch, so a failure to open is told to whoever
+    // connected since this object was made.
     HistoryStore store;
-    bool failing = !store.open(path);
-    if (failing)
-        emit failed(store.error());
+    bool failing = false;
     for (;;) {
         std::deque<Job> batch;
         {

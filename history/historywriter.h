@@ -24,7 +24,8 @@ public:
     // error() says why), and the transaction it is part of is undone.
     using Job = std::function<bool(HistoryStore &)>;
 
-    // Opens the database at `path` on the writer's thread.
+    // Writes to the database at `path`, opened on the writer's thread when
+    // the first jobs come.
     explicit HistoryWriter(const QString &path, QObject *parent = nullptr);
     ~HistoryWriter() override; // writes what is posted, then stops
 

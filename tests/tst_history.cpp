@@ -117,7 +117,12 @@ private slots:
             a.end = ChargeEnd::Report;
             a.endReport = QStringLiteral("Конец заряда.");
             a.ended = a.started.addSecs(3600);
-            QVERIFY(s.update(a));
+            // Kept again by its key: the same entry, brought up to date,
+            // its label as given (a label changes only by setLabel).
+            const qint64 id = a.id;
+            a.id = 0;
+            a.label = QStringLiteral("from a stale copy");
+            QCOMPARE(s.keep(a, processOwner()), id);
             QVERIFY(s.setLabel(b.id, QStringLiteral("AA-3")));
             QVERIFY(s.setMeta(QStringLiteral("label.A"), QStringLiteral("AA-1")));
         }

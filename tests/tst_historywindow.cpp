@@ -17,6 +17,7 @@
 #include "tests/support/chargerrig.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/windowtest.h"
+#include "tests/support/testlocale.h"
 #include "link/statistika.h"
 
 #include <QAction>
@@ -163,6 +164,30 @@ private slots:
         QCOMPARE(ends.value(int(ChargeEnd::Running)), 0);
     }
 
+    // The adapter pulled during a charge and the wait for it given up.
+    void pulledAdapterGivenUp()
+    {
+        const QString link = folder.filePath(QStringLiteral("pulled"));
+        ChargerRig<> rig({.link = link.toStdString(), .intervalMs = 20});
+        auto &[sim, w] = rig;
+        w.startHistory(dbPath());
+        w.btnStart->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.historyRecorder().running(Channel::A) && w.historyRecorder().running(Channel::B),
+                                 10000);
+        sim.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(w.reconnectTimer->isActive(), 10000);
+        auto &dialogs = ScriptedDialogs::install();
+        w.btnStart->click(); // no more waiting (and nothing there to open)
+        QCOMPARE(dialogs.messages.size(), 1);
+        w.flushHistory();
+        HistoryStore s;
+        QVERIFY(s.open(dbPath()));
+        const std::vector<HistoryEntry> all = s.entries();
+        QCOMPARE(all.size(), size_t(2));
+        for (const HistoryEntry &e : all)
+            QCOMPARE(endText(e), QStringLiteral("адаптер отключён"));
+    }
+
     void windowFiltersSortsEditsAndExports()
     {
         {
@@ -203,7 +228,10 @@ private slots:
         QCOMPARE(model->rowCount(), 4);
 
         auto *table = window->findChild<QTableView *>(QStringLiteral("historyTable"));
+        table->setCurrentIndex(model->index(3, HistoryModel::LabelColumn)); // the oldest: AA-1
+        QCOMPARE(model->entryAt(3).label, QStringLiteral("AA-1"));
         table->sortByColumn(HistoryModel::CapacityColumn, Qt::AscendingOrder);
+        QCOMPARE(model->entryAt(table->currentIndex().row()).label, QStringLiteral("AA-1")); // still chosen
         QStringList order;
         for (int r = 0; r < model->rowCount(); ++r)
             order << model->entryAt(r).label;
@@ -238,6 +266,11 @@ private slots:
         QCOMPARE(rows[1].section(QLatin1Char(';'), 7, 7), QStringLiteral("800"));
         QVERIFY(rows[4].contains(QStringLiteral(";\"Пачка; 4\";")));
         QVERIFY(rows[4].endsWith(QStringLiteral(";Конец заряда.")));
+        // Where fields part at commas, the titles holding one are quoted.
+        useLocale(QStringLiteral("en_US"));
+        const QString header = QString::fromUtf8(historyCsv(model->shownEntries())).section(QStringLiteral("\r\n"), 0, 0);
+        QCOMPARE(header.count(QLatin1Char(',')) - header.count(QStringLiteral(", ")), 14);
+        QVERIFY(header.contains(QStringLiteral(",\"Ток, mA\",")));
     }
 
     // A kept charge beside the live curves: its voltage, dashed, with a
@@ -350,7 +383,7 @@ private slots:
         HistoryWindow *window = w.showHistory();
         ScriptedDialogs &dialogs = ScriptedDialogs::install();
         dialogs.fileAnswers = {path};
-        dialogs.textAnswers = {QStringLiteral("Старые")};
+        dialogs.textAnswers = {QStringLiteral("Старые"), QStringLiteral("Старые B")};
         window->findChild<QPushButton *>(QStringLiteral("importButton"))->click();
         QCOMPARE(dialogs.messages, QStringList{QStringLiteral("Добавлено зарядов: 3")});
         std::vector<HistoryEntry> all = window->model()->entries();
@@ -367,7 +400,7 @@ private slots:
         QVERIFY(all[2].timeOnly);
         QCOMPARE(all[2].endReport, QStringLiteral("Ошибка 1. Превышено максимальное время заряда."));
         for (const HistoryEntry &e : all) {
-            QCOMPARE(e.label, QStringLiteral("Старые"));
+            QCOMPARE(e.label, e.channel == 'A' ? QStringLiteral("Старые") : QStringLiteral("Старые B"));
             QCOMPARE(e.source, QStringLiteral("old.txt"));
         }
         HistoryStore s;
@@ -415,6 +448,7 @@ private slots:
 
         TfmMain w;
         w.startHistory(dbPath());
+        w.flushHistory();
         HistoryStore s;
         QVERIFY(s.open(dbPath()));
         const std::vector<HistoryEntry> all = s.entries();
