@@ -17,7 +17,17 @@ class Statement
 {
 public:
     Statement(sqlite3 *db, const char *sql) { code_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    // One of the store's kept statements: made ready again, not finalized.
+    explicit Statement(sqlite3_stmt *kept) : stmt_(kept), kept_(true) { code_ = kept ? SQLITE_OK : SQLITE_ERROR; }
+    ~Statement()
+    {
+        if (!kept_) {
+            sqlite3_finalize(stmt_);
+        } else if (stmt_) {
+            sqlite3_reset(stmt_);
+            sqlite3_clear_bindings(stmt_);
+        }
+    }
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
 
@@ -77,6 +87,7 @@ public:
 
 private:
     sqlite3_stmt *stmt_ = nullptr;
+    bool kept_ = false;
     int code_ = SQLITE_OK;
 };
 
@@ -336,8 +347,25 @@ int HistoryStore::schemaVersion() const
     return int(s.integer(0));
 }
 
+sqlite3_stmt *HistoryStore::kept(const char *sql)
+{
+    // A charge is written every second for hours: its two statements are
+    // made once, not parsed at every write.
+    for (const auto &[text, stmt] : kept_)
+        if (text == sql)
+            return stmt;
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+        return nullptr;
+    kept_.emplace_back(sql, stmt);
+    return stmt;
+}
+
 void HistoryStore::close()
 {
+    for (const auto &kept : kept_)
+        sqlite3_finalize(kept.second);
+    kept_.clear();
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -371,7 +399,7 @@ qint64 HistoryStore::keep(HistoryEntry &e, const QString &owner)
         return 0;
     if (e.key.isEmpty())
         e.key = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    Statement s(db_, KeepSql);
+    Statement s(kept(KeepSql));
     s.bind(1, e.key);
     s.bind(2, QString(QLatin1Char(e.channel)));
     s.bindTime(3, e.started);
@@ -409,8 +437,8 @@ bool HistoryStore::appendLines(qint64 id, const QStringList &lines)
         return false;
     if (lines.isEmpty())
         return true;
-    Statement s(db_, "INSERT INTO charge_lines (charge_id, piece, data) VALUES (?1, "
-                     "(SELECT COALESCE(MAX(piece), -1) + 1 FROM charge_lines WHERE charge_id = ?1), ?2)");
+    Statement s(kept("INSERT INTO charge_lines (charge_id, piece, data) VALUES (?1, "
+                     "(SELECT COALESCE(MAX(piece), -1) + 1 FROM charge_lines WHERE charge_id = ?1), ?2)"));
     s.bind(1, id);
     s.bind(2, qCompress(lines.join(QLatin1Char('\n')).toUtf8()));
     return s.step() == SQLITE_DONE || fail(s.code(), "запись");

@@ -12,9 +12,11 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 class HistoryStore
 {
@@ -79,9 +81,11 @@ private:
     bool openFile();
     bool migrate();
     bool fail(int code, const char *what) const;
+    sqlite3_stmt *kept(const char *sql);
     bool exec(const char *sql) const;
 
     sqlite3 *db_ = nullptr;
+    std::vector<std::pair<const char *, sqlite3_stmt *>> kept_;
     QString path_;
     mutable QString error_;
     mutable int lastCode_ = 0;
