@@ -232,7 +232,7 @@ bool HistoryStore::fail(int code, const char *what) const
     case SQLITE_IOERR: why = QStringLiteral("ошибка ввода-вывода"); break;
     default: why = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(code));
     }
-    error_ = QStringLiteral("%1: %2").arg(QLatin1String(what), why);
+    error_ = QStringLiteral("%1: %2").arg(QString::fromUtf8(what), why);
     return false;
 }
 
@@ -512,6 +512,7 @@ std::vector<HistoryEntry> HistoryStore::entries() const
     std::vector<HistoryEntry> out;
     if (!db_)
         return out;
+    error_.clear();
     const QByteArray sql = QByteArray("SELECT ") + EntryColumns + " FROM charge ORDER BY started, id";
     Statement s(db_, sql.constData());
     while (s.step() == SQLITE_ROW)

@@ -138,7 +138,8 @@ HistoryWindow::HistoryWindow(HistoryStore &reader, HistoryWriter &writer, QWidge
     buttons->addWidget(compareButton);
     buttons->addWidget(importButton);
     buttons->addWidget(exportButton);
-    buttons->addStretch();
+    status_ = named<QLabel>(this, "historyStatus", QStringLiteral("Состояние истории"));
+    buttons->addWidget(status_, 1);
     buttons->addWidget(closeButton);
 
     auto *layout = new QVBoxLayout(this);
@@ -174,6 +175,8 @@ HistoryWindow::HistoryWindow(HistoryStore &reader, HistoryWriter &writer, QWidge
 void HistoryWindow::reload()
 {
     std::vector<HistoryEntry> entries = reader_.entries();
+    // A history that cannot be read says so, rather than look empty.
+    readError_ = reader_.error().isEmpty() ? QString() : QStringLiteral("Не удалось прочитать историю: ") + reader_.error();
     const QDate first = entries.empty() ? QDate::currentDate() : entries.front().started.toLocalTime().date();
     for (QDateEdit *d : {filterFrom_, filterTo_}) {
         const QSignalBlocker quiet(d);
@@ -206,6 +209,10 @@ void HistoryWindow::applyFilter()
     f.from = filterFrom_->date();
     f.to = filterTo_->date();
     model_->setFilter(f);
+    status_->setText(readError_.isEmpty() ? QStringLiteral("Показано зарядов: %1 из %2")
+                                                .arg(model_->rowCount())
+                                                .arg(model_->entries().size())
+                                          : readError_);
 }
 
 void HistoryWindow::fillLabelLists()

@@ -13,6 +13,7 @@ class HistoryStore;
 class HistoryWriter;
 class QComboBox;
 class QDateEdit;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -65,4 +66,6 @@ private:
     QListWidget *matchLabels_;
     QSpinBox *packSize_;
     QPlainTextEdit *matchResult_;
+    QLabel *status_;
+    QString readError_;
 };

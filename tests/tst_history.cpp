@@ -237,7 +237,7 @@ private slots:
             sendSample(view, recorder, Channel::A, quint16(4800 + i));
         writer.flush();
         QTRY_COMPARE(failed.count(), 1);
-        QVERIFY(failed.first().first().toString().contains(QStringLiteral("диск заполнен")));
+        QCOMPARE(failed.first().first().toString(), QStringLiteral("запись: диск заполнен"));
         writer.post([](HistoryStore &s) { return s.execute("PRAGMA max_page_count = 1073741823"); });
         sendSample(view, recorder, Channel::A, 4900);
         recorder.flush();

@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -215,6 +216,8 @@ private slots:
         auto *label = window->findChild<QLineEdit *>(QStringLiteral("filterLabel"));
         label->setText(QStringLiteral("aa-")); // a part of the label, any case
         QCOMPARE(model->rowCount(), 3);
+        QCOMPARE(window->findChild<QLabel *>(QStringLiteral("historyStatus"))->text(),
+                 QStringLiteral("Показано зарядов: 3 из 4"));
         window->findChild<QComboBox *>(QStringLiteral("filterChannel"))->setCurrentIndex(2); // B
         QCOMPARE(model->rowCount(), 1);
         QCOMPARE(model->entryAt(0).label, QStringLiteral("AA-2"));
@@ -482,6 +485,25 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w.receiver.RecvTotal > received + 2 * 3840, 30000);
         QCOMPARE(kept(), before);
         w.btnStart->click();
+    }
+
+    // A history whose table cannot be read says so instead of looking empty.
+    void unreadableHistorySaysSo()
+    {
+        {
+            HistoryStore s;
+            QVERIFY(s.open(dbPath()));
+            HistoryEntry e = charge(QStringLiteral("AA-1"), 'A', QDateTime::currentDateTime(), 1900);
+            QVERIFY(s.add(e, processOwner()));
+            QVERIFY(s.execute("ALTER TABLE charge RENAME COLUMN seconds TO gone"));
+        }
+        TfmMain w;
+        w.startHistory(dbPath());
+        HistoryWindow *window = w.showHistory();
+        QVERIFY(window);
+        QCOMPARE(window->model()->rowCount(), 0);
+        const QString status = window->findChild<QLabel *>(QStringLiteral("historyStatus"))->text();
+        QVERIFY2(status.startsWith(QStringLiteral("Не удалось прочитать историю: чтение: ")), qPrintable(status));
     }
 
     void damagedDatabaseIsSaidOnce()
