@@ -63,7 +63,7 @@ void fill(const QString &path, int count)
         e.resistance = 0.03 + i * 1e-6;
         e.end = ChargeEnd::Report;
         e.endReport = QStringLiteral("Конец заряда.");
-        s.add(e, QStringLiteral("bench"));
+        s.keep(e, QStringLiteral("bench"));
         s.appendLines(e.id, lines);
     }
     if (!s.commit())

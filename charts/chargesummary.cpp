@@ -29,11 +29,7 @@ std::optional<double> largestRise(const std::vector<Sample> &samples)
 
 QString hoursMinutesSeconds(double days)
 {
-    const qint64 seconds = qRound64(days * 86400);
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return durationText(days * 86400);
 }
 
 QString endText(const ChargeSummary &s, ChargeStop stop)
@@ -64,7 +60,21 @@ double ChargeSummary::capacity(double trickleMilliamps) const
 
 bool ChargeSummary::regularEnd() const
 {
-    return endReport && endReport->contains(QStringLiteral("Конец заряда.")) && !endReport->contains(QStringLiteral("Ошибка"));
+    return endReport && regularEndReport(*endReport);
+}
+
+bool regularEndReport(const QString &report)
+{
+    return report.contains(QStringLiteral("Конец заряда.")) && !report.contains(QStringLiteral("Ошибка"));
+}
+
+QString durationText(double seconds)
+{
+    const qint64 s = qRound64(seconds);
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
 void ChargeSummaries::blockStarted(bool discharge)

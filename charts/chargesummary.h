@@ -73,6 +73,12 @@ private:
     double carry_ = 0, previous_ = -1;
 };
 
+// An end report's texts that tell of a charge ended by the charger's own
+// rule, without an error.
+bool regularEndReport(const QString &report);
+// "1:02:03".
+QString durationText(double seconds);
+
 // A log's lines read into summaries, which may then take what comes next.
 // Lines before the first block header count as a charge of their own when
 // they hold samples.

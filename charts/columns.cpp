@@ -40,7 +40,7 @@ QByteArray csvOfLogs(const QStringList &a, const QStringList &b)
         return out;
     };
     const std::vector<LogSample> sa = samples(a), sb = samples(b);
-    const QString sep = Fmt::decimalSeparator() == QLatin1String(",") ? QStringLiteral(";") : QStringLiteral(",");
+    const QString sep = csvSeparator();
     QStringList rows{QStringList{QStringLiteral("Время"), QStringLiteral("U A, В"), QStringLiteral("T A, °C"),
                                  QStringLiteral("U B, В"), QStringLiteral("T B, °C")}
                          .join(sep)};
@@ -64,5 +64,15 @@ QByteArray csvOfLogs(const QStringList &a, const QStringList &b)
         i += x ? 1 : 0;
         j += y ? 1 : 0;
     }
+    return csvFile(rows);
+}
+
+QString csvSeparator()
+{
+    return Fmt::decimalSeparator() == QLatin1String(",") ? QStringLiteral(";") : QStringLiteral(",");
+}
+
+QByteArray csvFile(const QStringList &rows)
+{
     return QByteArray("\xEF\xBB\xBF") + rows.join(QStringLiteral("\r\n")).toUtf8() + "\r\n";
 }

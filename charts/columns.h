@@ -21,3 +21,8 @@ ExportFormat exportFormatOf(const QString &path);
 // that channel had no sample. Numbers take the locale's decimal separator,
 // and the fields are parted by ";" where that is a comma, else by ",".
 QByteArray csvOfLogs(const QStringList &a, const QStringList &b);
+// The field separator of those files for the locale: ";" where the decimal
+// separator is a comma, else ",".
+QString csvSeparator();
+// Rows as such a file: UTF-8 with its mark, CR LF after each row.
+QByteArray csvFile(const QStringList &rows);

@@ -1,17 +1,9 @@
 #include "history/historymodel.h"
 
+#include "charts/chargesummary.h"
 #include "platform/localeformat.h"
 
 #include <algorithm>
-
-QString durationText(double seconds)
-{
-    const qint64 s = qRound64(seconds);
-    return QStringLiteral("%1:%2:%3")
-        .arg(s / 3600)
-        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(s % 60, 2, 10, QLatin1Char('0'));
-}
 
 HistoryModel::HistoryModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -134,7 +126,7 @@ bool HistoryModel::setData(const QModelIndex &index, const QVariant &value, int 
         return false;
     e.label = label;
     emit dataChanged(index, index);
-    emit labelEdited(e.id, label);
+    emit labelEdited(e.key, label);
     return true;
 }
 

@@ -42,7 +42,7 @@ public:
 
 signals:
     // The user gave an entry a new label.
-    void labelEdited(qint64 id, const QString &label);
+    void labelEdited(const QString &key, const QString &label);
 
 private:
     void refilter();
@@ -53,6 +53,3 @@ private:
     int sortColumn_ = StartColumn;
     Qt::SortOrder sortOrder_ = Qt::DescendingOrder;
 };
-
-// "1:02:03".
-QString durationText(double seconds);

@@ -79,6 +79,9 @@ void HistoryRecorder::end(ChannelRecord &c, ChargeEnd why, const QDateTime &now)
 
 void HistoryRecorder::take(const LogEvent &e, const QStringList &lines, const QDateTime &now)
 {
+    // Without a database the lines would only pile up here.
+    if (!writer_)
+        return;
     using Kind = LogEvent::Kind;
     ChannelRecord &c = channels_[size_t(e.channel)];
     switch (e.kind) {

@@ -444,16 +444,6 @@ bool HistoryStore::appendLines(qint64 id, const QStringList &lines)
     return s.step() == SQLITE_DONE || fail(s.code(), "запись");
 }
 
-bool HistoryStore::setLabel(qint64 id, const QString &label)
-{
-    if (!db_)
-        return false;
-    Statement s(db_, "UPDATE charge SET label = ?1 WHERE id = ?2");
-    s.bind(1, label);
-    s.bind(2, id);
-    return s.step() == SQLITE_DONE || fail(s.code(), "запись");
-}
-
 bool HistoryStore::setLabel(const QString &key, const QString &label)
 {
     if (!db_)

@@ -58,9 +58,7 @@ public:
     // date. Its id (also set in `e`), 0 on failure. `owner` names the
     // running program that writes it (processOwner()).
     qint64 keep(HistoryEntry &e, const QString &owner);
-    qint64 add(HistoryEntry &e, const QString &owner) { return keep(e, owner); }
     bool appendLines(qint64 id, const QStringList &lines);
-    bool setLabel(qint64 id, const QString &label);
     bool setLabel(const QString &key, const QString &label);
     // Entries still running whose program is gone are marked cut short;
     // how many were.

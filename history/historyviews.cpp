@@ -1,6 +1,7 @@
 #include "history/historyviews.h"
 
 #include "charts/chargesummary.h"
+#include "charts/columns.h"
 #include "charts/logreader.h"
 #include "platform/localeformat.h"
 
@@ -28,8 +29,7 @@ bool HistoryFilter::accepts(const HistoryEntry &e, const Span &s) const
 
 bool healthCharge(const HistoryEntry &e)
 {
-    return !e.discharge && e.end == ChargeEnd::Report && e.samples > 0
-           && e.endReport.contains(QStringLiteral("Конец заряда.")) && !e.endReport.contains(QStringLiteral("Ошибка"));
+    return !e.discharge && e.end == ChargeEnd::Report && e.samples > 0 && regularEndReport(e.endReport);
 }
 
 std::vector<TrendPoint> trendOf(const std::vector<HistoryEntry> &entries, const QString &label)
@@ -77,7 +77,7 @@ QString optionalFixed(const std::optional<double> &v, int decimals)
 
 QByteArray historyCsv(const std::vector<HistoryEntry> &entries)
 {
-    const QString sep = Fmt::decimalSeparator() == QLatin1String(",") ? QStringLiteral(";") : QStringLiteral(",");
+    const QString sep = csvSeparator();
     QStringList header;
     for (const char *title : {"Канал", "Начало", "Конец", "Метка", "Тип", "Ток, mA", "Длительность, с",
                               "Заряжено, mAh", "U нач., В", "U макс., В", "U кон., В", "T макс., °C",
@@ -95,7 +95,7 @@ QByteArray historyCsv(const std::vector<HistoryEntry> &entries)
             << optionalFixed(e.resistance, 3) << csvField(endText(e), sep);
         rows << row.join(sep);
     }
-    return QByteArray("\xEF\xBB\xBF") + rows.join(QStringLiteral("\r\n")).toUtf8() + "\r\n";
+    return csvFile(rows);
 }
 
 QString chargeKind(const HistoryEntry &e)
@@ -138,7 +138,7 @@ void fillFromSummary(HistoryEntry &e, const ChargeSummary &s)
 }
 
 std::vector<ImportedCharge> chargesOfLogs(const QStringList &a, const QStringList &b, const QDateTime &when,
-                                          const QString &label, const QString &source)
+                                          const QString &source)
 {
     std::vector<ImportedCharge> out;
     const QStringList *logs[] = {&a, &b};
@@ -162,7 +162,6 @@ std::vector<ImportedCharge> chargesOfLogs(const QStringList &a, const QStringLis
             e.channel = ch == 0 ? 'A' : 'B';
             fillFromSummary(e, summary[0]);
             e.timeOnly = lines.contains(QStringLiteral("Останов только по времени и ошибкам."));
-            e.label = label;
             e.source = source;
             // Kept in the file's order within the day the file was last changed.
             e.started = when.addMSecs(qint64(out.size()));

@@ -69,7 +69,7 @@ struct ImportedCharge
     QStringList lines;
 };
 std::vector<ImportedCharge> chargesOfLogs(const QStringList &a, const QStringList &b, const QDateTime &when,
-                                          const QString &label, const QString &source);
+                                          const QString &source);
 
 // "NiMH заряд, дозаряд", "разряд": what the entry is, with the block's
 // stop conditions.

@@ -163,8 +163,8 @@ HistoryWindow::HistoryWindow(HistoryStore &reader, HistoryWriter &writer, QWidge
     connect(importButton, &QPushButton::clicked, this, &HistoryWindow::importFile);
     connect(exportButton, &QPushButton::clicked, this, &HistoryWindow::exportCsv);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
-    connect(model_, &HistoryModel::labelEdited, this, [this](qint64 id, const QString &label) {
-        writer_.post([id, label](HistoryStore &s) { return s.setLabel(id, label); });
+    connect(model_, &HistoryModel::labelEdited, this, [this](const QString &key, const QString &label) {
+        writer_.post([key, label](HistoryStore &s) { return s.setLabel(key, label); });
         writer_.flush();
         fillLabelLists();
         emit labelsChanged();
@@ -178,19 +178,12 @@ void HistoryWindow::reload()
     // A history that cannot be read says so, rather than look empty.
     readError_ = reader_.error().isEmpty() ? QString() : QStringLiteral("Не удалось прочитать историю: ") + reader_.error();
     const QDate first = entries.empty() ? QDate::currentDate() : entries.front().started.toLocalTime().date();
-    for (QDateEdit *d : {filterFrom_, filterTo_}) {
-        const QSignalBlocker quiet(d);
-        d->setDateRange(first.addYears(-1), QDate::currentDate().addYears(1));
-    }
-    {
-        const QSignalBlocker quiet(filterFrom_);
-        if (!filterFrom_->property("chosen").toBool())
-            filterFrom_->setDate(first);
-    }
-    {
-        const QSignalBlocker quiet(filterTo_);
-        if (!filterTo_->property("chosen").toBool())
-            filterTo_->setDate(QDate::currentDate());
+    const std::pair<QDateEdit *, QDate> dates[] = {{filterFrom_, first}, {filterTo_, QDate::currentDate()}};
+    for (const auto &[field, date] : dates) {
+        const QSignalBlocker quiet(field);
+        field->setDateRange(first.addYears(-1), QDate::currentDate().addYears(1));
+        if (!field->property("chosen").toBool())
+            field->setDate(date);
     }
     model_->setEntries(std::move(entries));
     applyFilter();
@@ -270,14 +263,12 @@ void HistoryWindow::match()
     int n = 0;
     for (const MatchGroup &g : groups) {
         QStringList names;
-        double low = 0, high = 0;
         for (int i : g.cells) {
             used[size_t(i)] = true;
             names << cells[size_t(i)].label;
-            const double c = cells[size_t(i)].capacity;
-            low = names.size() == 1 ? c : std::min(low, c);
-            high = names.size() == 1 ? c : std::max(high, c);
         }
+        // A pack's cells come low to high.
+        const double low = cells[size_t(g.cells.front())].capacity, high = cells[size_t(g.cells.back())].capacity;
         QString line = QStringLiteral("Сборка %1: %2 - разброс %3 % (%4...%5 mAh)")
                            .arg(++n)
                            .arg(names.join(QStringLiteral(", ")), Fmt::fixed(g.capacitySpreadPercent, 1),
@@ -344,7 +335,7 @@ void HistoryWindow::importFile()
     }
     const DataFileLogs logs = splitLogs(decodeDataFile(file.readAll()));
     std::vector<ImportedCharge> charges =
-        chargesOfLogs(logs.a, logs.b, QFileInfo(path).lastModified(), {}, QFileInfo(path).fileName());
+        chargesOfLogs(logs.a, logs.b, QFileInfo(path).lastModified(), QFileInfo(path).fileName());
     if (charges.empty()) {
         Dialogs::instance().message(this, QStringLiteral("В файле нет зарядов."), Dialogs::Icon::Information);
         return;
@@ -366,7 +357,7 @@ void HistoryWindow::importFile()
     const QString owner = processOwner();
     for (ImportedCharge &c : charges)
         writer_.post([c, owner](HistoryStore &s) mutable {
-            return s.add(c.entry, owner) != 0 && s.appendLines(c.entry.id, c.lines);
+            return s.keep(c.entry, owner) != 0 && s.appendLines(c.entry.id, c.lines);
         });
     const size_t before = model_->entries().size();
     writer_.flush();

@@ -53,7 +53,7 @@ int childWrites(const QString &path, const QString &who, int count)
         auto id = std::make_shared<qint64>(0);
         writer.post([=](HistoryStore &s) {
             HistoryEntry e = sampleEntry('A', who, i);
-            *id = s.add(e, processOwner());
+            *id = s.keep(e, processOwner());
             return *id != 0;
         });
         for (int piece = 0; piece < 3; ++piece)
@@ -73,7 +73,7 @@ int childRunning(const QString &path)
         return 1;
     HistoryEntry e = sampleEntry('B', QStringLiteral("killed"), 1000);
     e.seconds = 90;
-    store.add(e, processOwner());
+    store.keep(e, processOwner());
     std::puts("running");
     std::fflush(stdout);
     pause();
@@ -109,8 +109,8 @@ private slots:
             b.tRise.reset();
             b.resistance.reset();
             QVERIFY(s.begin());
-            QVERIFY(s.add(a, processOwner()) > 0);
-            QVERIFY(s.add(b, processOwner()) > a.id);
+            QVERIFY(s.keep(a, processOwner()) > 0);
+            QVERIFY(s.keep(b, processOwner()) > a.id);
             QVERIFY(s.appendLines(a.id, {QStringLiteral("Старт."), QStringLiteral("NiMh аккумулятор. Ток = 1000 mA.")}));
             QVERIFY(s.appendLines(a.id, {QStringLiteral("0:00:01    ADC=4800    U=1,2000    T=22,5;")}));
             QVERIFY(s.commit());
@@ -123,7 +123,7 @@ private slots:
             a.id = 0;
             a.label = QStringLiteral("from a stale copy");
             QCOMPARE(s.keep(a, processOwner()), id);
-            QVERIFY(s.setLabel(b.id, QStringLiteral("AA-3")));
+            QVERIFY(s.setLabel(b.key, QStringLiteral("AA-3")));
             QVERIFY(s.setMeta(QStringLiteral("label.A"), QStringLiteral("AA-1")));
         }
         HistoryStore s;
@@ -170,7 +170,7 @@ private slots:
                 HistoryStore s;
                 QVERIFY(s.open(path));
                 HistoryEntry e = sampleEntry('A', QStringLiteral("x"), 5);
-                QVERIFY(s.add(e, processOwner()));
+                QVERIFY(s.keep(e, processOwner()));
             }
             QFile f(path);
             QVERIFY(f.open(QIODevice::ReadWrite));
@@ -194,7 +194,7 @@ private slots:
         QCOMPARE(aside.readAll(), before); // kept as it was
         QCOMPARE(s.entries().size(), size_t(0));
         HistoryEntry e = sampleEntry('A', QStringLiteral("new"), 7);
-        QVERIFY(s.add(e, processOwner()) > 0);
+        QVERIFY(s.keep(e, processOwner()) > 0);
     }
 
     void newerSchemaIsNotTouched()
@@ -312,7 +312,7 @@ private slots:
         HistoryStore s;
         QVERIFY(s.open(path));
         HistoryEntry mine = sampleEntry('A', QStringLiteral("mine"), 2000);
-        QVERIFY(s.add(mine, processOwner()));
+        QVERIFY(s.keep(mine, processOwner()));
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("OSTREL_HISTORY_CHILD"), QStringLiteral("run"));

@@ -200,7 +200,7 @@ private slots:
                                    charge(QStringLiteral("AAA-1"), 'A', day.addDays(20), 800),
                                    charge(QStringLiteral("Пачка; 4"), 'B', day.addDays(30), 2100)};
             for (HistoryEntry &e : rows)
-                QVERIFY(s.add(e, processOwner()));
+                QVERIFY(s.keep(e, processOwner()));
         }
         TfmMain w;
         w.startHistory(dbPath());
@@ -284,7 +284,7 @@ private slots:
             HistoryStore s;
             QVERIFY(s.open(dbPath()));
             HistoryEntry e = charge(QStringLiteral("AA-5"), 'A', QDateTime(QDate(2026, 5, 1), QTime(9, 30)), 1500);
-            QVERIFY(s.add(e, processOwner()));
+            QVERIFY(s.keep(e, processOwner()));
             QVERIFY(s.appendLines(e.id, {QStringLiteral("Старт."), sampleLine(1, 4800, QStringLiteral("1,2000"), QStringLiteral("22,5")),
                                          sampleLine(2, 4810, QStringLiteral("1,2025"), QStringLiteral("22,6")),
                                          sampleLine(63, 4820, QStringLiteral("1,2050"), QStringLiteral("22,7"))}));
@@ -321,15 +321,15 @@ private slots:
             for (int i = 0; i < 10; ++i) {
                 HistoryEntry e = charge(QStringLiteral("AA-fade"), 'A', when.addDays(30 * i), 2000 * std::pow(0.97, i),
                                         0.030 + 0.002 * i);
-                QVERIFY(s.add(e, processOwner()));
+                QVERIFY(s.keep(e, processOwner()));
             }
             HistoryEntry stopped = charge(QStringLiteral("AA-fade"), 'A', when.addDays(400), 300);
             stopped.end = ChargeEnd::Stopped; // not a health charge
-            QVERIFY(s.add(stopped, processOwner()));
+            QVERIFY(s.keep(stopped, processOwner()));
             for (int i = 0; i < 12; ++i) {
                 HistoryEntry e = charge(QStringLiteral("C%1").arg(i + 1, 2, 10, QLatin1Char('0')), 'B',
                                         when.addDays(i), capacities[i]);
-                QVERIFY(s.add(e, processOwner()));
+                QVERIFY(s.keep(e, processOwner()));
             }
         }
         TfmMain w;
@@ -494,7 +494,7 @@ private slots:
             HistoryStore s;
             QVERIFY(s.open(dbPath()));
             HistoryEntry e = charge(QStringLiteral("AA-1"), 'A', QDateTime::currentDateTime(), 1900);
-            QVERIFY(s.add(e, processOwner()));
+            QVERIFY(s.keep(e, processOwner()));
             QVERIFY(s.execute("ALTER TABLE charge RENAME COLUMN seconds TO gone"));
         }
         TfmMain w;
