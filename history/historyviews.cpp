@@ -35,6 +35,9 @@ bool healthCharge(const HistoryEntry &e)
 std::vector<TrendPoint> trendOf(const std::vector<HistoryEntry> &entries, const QString &label)
 {
     std::vector<TrendPoint> out;
+    // Charges without a label are of any cell: no trend of one.
+    if (label.isEmpty())
+        return out;
     for (const HistoryEntry &e : entries)
         if (e.label == label && healthCharge(e))
             out.push_back({e.started, e.capacity, e.resistance});

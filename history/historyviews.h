@@ -40,7 +40,7 @@ struct TrendPoint
     double capacity;                  // mAh
     std::optional<double> resistance; // ohms
 };
-// A label's health charges, oldest first.
+// A label's health charges, oldest first; none for no label.
 std::vector<TrendPoint> trendOf(const std::vector<HistoryEntry> &entries, const QString &label);
 
 // A cell to match: its label and its last health charge.

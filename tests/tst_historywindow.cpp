@@ -326,6 +326,8 @@ private slots:
             HistoryEntry stopped = charge(QStringLiteral("AA-fade"), 'A', when.addDays(400), 300);
             stopped.end = ChargeEnd::Stopped; // not a health charge
             QVERIFY(s.keep(stopped, processOwner()));
+            HistoryEntry unlabelled = charge(QString(), 'B', when, 1200);
+            QVERIFY(s.keep(unlabelled, processOwner()));
             for (int i = 0; i < 12; ++i) {
                 HistoryEntry e = charge(QStringLiteral("C%1").arg(i + 1, 2, 10, QLatin1Char('0')), 'B',
                                         when.addDays(i), capacities[i]);
@@ -336,6 +338,7 @@ private slots:
         w.startHistory(dbPath());
         HistoryWindow *window = w.showHistory();
         window->findChild<QComboBox *>(QStringLiteral("trendLabel"))->setCurrentText(QStringLiteral("AA-fade"));
+        QVERIFY(trendOf(window->model()->entries(), QString()).empty()); // unlabelled charges are no one cell's
         const std::vector<TrendPoint> &trend = window->findChild<TrendChart *>()->points();
         QCOMPARE(trend.size(), size_t(10));
         for (size_t i = 1; i < trend.size(); ++i) {
