@@ -8,7 +8,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QTextCursor>
 
 namespace {
 
@@ -36,8 +35,5 @@ void TfmMain::CopyAll(LogMemo *memo)
     // The selection as the memo's text with CR LF between lines, like the
     // columns (the widget's own copy would give bare LF).
     QGuiApplication::clipboard()->setText(memo->lines().join(QStringLiteral("\r\n")));
-    QTextCursor start = memo->textCursor();
-    start.setPosition(0);
-    memo->setTextCursor(start);
-    memo->ensureCursorVisible();
+    memo->setCursorPosition({});
 }

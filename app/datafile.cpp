@@ -108,25 +108,17 @@ void TfmMain::openDataFile()
     }
     openWithoutDialog_ = false;
     NDeleteAllClick();
-    DataFileLogs logs;
     LogCurves curvesA, curvesB;
-    // The curves are read from the lines just put in the logs, rather than
-    // read back out of them, while the logs' texts are being built; then
-    // the lines are let go of (see fillLogs).
-    auto readCurves = [&] {
-        curvesA = curvesOf(true, logs.a);
-        curvesB = curvesOf(false, logs.b);
-        logs = DataFileLogs();
-    };
     const bool opened = [&] {
         QFile f(OpenDialogFileName);
         if (!f.open(QIODevice::ReadOnly))
             return false; // a file that cannot be read leaves everything cleared, silently
-        logs = splitLogs(decodeDataFile(f.readAll()));
-        fillLogs({{Memo2, logs.b}, {Memo1, logs.a}}, readCurves);
+        const DataFileLogs logs = splitLogs(decodeDataFile(f.readAll()));
+        Memo1->setLines(logs.a);
+        Memo2->setLines(logs.b);
+        curvesA = curvesOf(true, logs.a);
+        curvesB = curvesOf(false, logs.b);
         setStatusPanelText(0, QStringLiteral("   ") + QFileInfo(OpenDialogFileName).fileName());
-        Memo1->setModified(false);
-        Memo2->setModified(false);
         return true;
     }();
     // A file not read leaves both curves empty.

@@ -83,7 +83,8 @@ void TfmMain::startJournal(const QString &folder)
 
 void TfmMain::restoreJournal(const JournalContent &c)
 {
-    fillLogs({{Memo1, c.a}, {Memo2, c.b}});
+    Memo1->setLines(c.a);
+    Memo2->setLines(c.b);
     for (LogMemo *m : {Memo1, Memo2}) {
         m->setModified(c.unsavedLines > 0);
         // Where the charge stopped, as it was on screen: the last line, seen

@@ -92,7 +92,8 @@ int main(int argc, char *argv[])
     const DataFileLogs logs = splitLogs(decodeDataFile(file.readAll()));
     const double read = t.nsecsElapsed() / 1e6;
     t.restart();
-    fillLogs({{w.Memo1, logs.a}, {w.Memo2, logs.b}});
+    w.Memo1->setLines(logs.a);
+    w.Memo2->setLines(logs.b);
     const double fill = t.nsecsElapsed() / 1e6;
 
     dialogs.fileAnswers = {QDir(folder.path()).filePath(QStringLiteral("saved.txt"))};

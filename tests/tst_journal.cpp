@@ -375,7 +375,7 @@ private slots:
         QCoreApplication::processEvents();
         // The last line shows, from its start.
         QCOMPARE(w.Memo1->horizontalScrollBar()->value(), 0);
-        QCOMPARE(w.Memo1->textCursor().blockNumber(), 29);
+        QCOMPARE(w.Memo1->cursorLine(), 29);
         QCOMPARE(w.Memo1->verticalScrollBar()->value(), w.Memo1->verticalScrollBar()->maximum());
         QCOMPARE(dialogs.questions.size(), 1);
         QVERIFY(dialogs.questions[0].startsWith(QStringLiteral("Восстановить несохранённую статистику?\n\n")));

@@ -1,0 +1,802 @@
+#include "app/logmemo.h"
+
+#include "app/logmemoaccess.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QFontMetricsF>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace {
+
+// Room between the frame and the text, as a text editor leaves it.
+constexpr int Margin = 4;
+// A line drawn with the caret keeps this much of it in view to its right.
+constexpr int CaretRoom = 2;
+
+bool isWordCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_');
+}
+
+QString typedText(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+LogMemo::LogMemo(QWidget *parent) : QAbstractScrollArea(parent)
+{
+    installLogMemoAccessibility();
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    // The form was drawn for an 8-point font: at that size a measurement line
+    // fits the memo's width at the window's design size.
+    QFont f = font();
+    f.setPointSize(8);
+    // The lines are digits, Latin and Cyrillic, which need no shaping
+    // engine; without it a line's width is the sum of its characters'.
+    f.setStyleStrategy(QFont::PreferNoShaping);
+    setFont(f);
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(FlushInterval);
+    connect(&flushTimer_, &QTimer::timeout, this, &LogMemo::flush);
+    verticalScrollBar()->setSingleStep(1);
+    updateScrollBars();
+}
+
+LogMemo::~LogMemo() = default;
+
+void LogMemo::addLine(const QString &line)
+{
+    store_.append(QStringView(line));
+    ++unshown_;
+    modified_ = true;
+    if (ownFlushTimer_ && !flushTimer_.isActive())
+        flushTimer_.start();
+}
+
+void LogMemo::flush()
+{
+    flushTimer_.stop();
+    if (unshown_ == 0)
+        return;
+    const qsizetype firstNew = store_.size() - unshown_;
+    unshown_ = 0;
+    // The view follows new lines only when the user has not scrolled away
+    // from the end.
+    QScrollBar *bar = verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    const bool inSight = firstNew <= bar->value() + visibleLines();
+    measureWidest();
+    updateScrollBars();
+    if (atEnd)
+        bar->setValue(bar->maximum());
+    if (atEnd || inSight)
+        viewport()->update();
+    if (QAccessible::isActive()) {
+        const qsizetype at = offsetOf({firstNew, 0});
+        QString added = store_.lines(firstNew).join(QLatin1Char('\n'));
+        if (firstNew > 0)
+            added.prepend(QLatin1Char('\n'));
+        QAccessibleTextInsertEvent ev(this, int(at > 0 ? at - 1 : at), added);
+        QAccessible::updateAccessibility(&ev);
+    }
+}
+
+void LogMemo::setLines(const QStringList &lines)
+{
+    flushTimer_.stop();
+    store_.clear();
+    store_.append(lines);
+    unshown_ = 0;
+    modified_ = false;
+    caret_ = anchor_ = {};
+    wantedX_ = -1;
+    widest_ = 0;
+    widestMeasured_ = -1;
+    measureWidest();
+    updateScrollBars();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent ev(this, QAccessible::TextUpdated);
+        QAccessible::updateAccessibility(&ev);
+    }
+    emit cursorPositionChanged();
+    emit rewritten();
+}
+
+// ---------------------------------------------------------------- geometry
+
+int LogMemo::lineHeight() const
+{
+    return QFontMetrics(font()).lineSpacing();
+}
+
+int LogMemo::visibleLines() const
+{
+    return std::max(1, (viewport()->height() - 2 * Margin) / lineHeight());
+}
+
+int LogMemo::xOf(const QString &text, qsizetype column) const
+{
+    const QFontMetricsF fm(font());
+    qreal x = 0;
+    for (qsizetype i = 0; i < std::min(column, text.size()); ++i)
+        x += fm.horizontalAdvance(text[i]);
+    return qRound(x);
+}
+
+void LogMemo::measureWidest()
+{
+    // The line with the most characters is taken for the widest; the
+    // painter widens the range should a shorter one prove wider.
+    const qsizetype longest = store_.longestLine();
+    if (longest == widestMeasured_)
+        return;
+    widestMeasured_ = longest;
+    if (longest >= 0) {
+        const QString l = store_.line(longest);
+        widest_ = std::max(widest_, xOf(l, l.size()));
+    }
+}
+
+void LogMemo::updateScrollBars()
+{
+    const int visible = visibleLines();
+    QScrollBar *v = verticalScrollBar();
+    v->setPageStep(visible);
+    v->setRange(0, int(std::max<qsizetype>(0, store_.size() - visible)));
+    QScrollBar *h = horizontalScrollBar();
+    const int width = viewport()->width();
+    h->setPageStep(width);
+    h->setSingleStep(std::max(1, QFontMetrics(font()).averageCharWidth() * 2));
+    h->setRange(0, std::max(0, widest_ + 2 * Margin + CaretRoom - width));
+}
+
+void LogMemo::resizeEvent(QResizeEvent *e)
+{
+    QAbstractScrollArea::resizeEvent(e);
+    updateScrollBars();
+}
+
+void LogMemo::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void LogMemo::changeEvent(QEvent *e)
+{
+    QAbstractScrollArea::changeEvent(e);
+    if (e->type() == QEvent::FontChange) {
+        widest_ = 0;
+        widestMeasured_ = -1;
+        measureWidest();
+        updateScrollBars();
+    }
+}
+
+LogMemo::Position LogMemo::hitTest(QPoint p) const
+{
+    const qsizetype line = std::clamp<qsizetype>(verticalScrollBar()->value() + (p.y() - Margin) / lineHeight(), 0,
+                                                 lastLine());
+    const QString text = store_.line(line);
+    const QFontMetricsF fm(font());
+    const qreal x = p.x() - Margin + horizontalScrollBar()->value();
+    qreal at = 0;
+    qsizetype column = 0;
+    while (column < text.size()) {
+        const qreal w = fm.horizontalAdvance(text[column]);
+        if (at + w / 2 > x)
+            break;
+        at += w;
+        ++column;
+    }
+    return {line, column};
+}
+
+QRect LogMemo::characterRect(Position at) const
+{
+    const QString text = store_.line(at.line);
+    const int x = Margin - horizontalScrollBar()->value() + xOf(text, at.column);
+    const int y = Margin + int(at.line - verticalScrollBar()->value()) * lineHeight();
+    const int w = at.column < text.size() ? qRound(QFontMetricsF(font()).horizontalAdvance(text[at.column])) : 1;
+    return {x, y, std::max(1, w), lineHeight()};
+}
+
+// ---------------------------------------------------------------- painting
+
+void LogMemo::paintEvent(QPaintEvent *)
+{
+    QPainter p(viewport());
+    p.setFont(font());
+    const QFontMetricsF fm(font());
+    const int lh = lineHeight();
+    const int ascent = QFontMetrics(font()).ascent();
+    const int first = verticalScrollBar()->value();
+    const int left = Margin - horizontalScrollBar()->value();
+    const int width = viewport()->width();
+    const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+    const QColor textColour = palette().color(group, QPalette::Text);
+    const QColor highlight = palette().color(group, QPalette::Highlight);
+    const QColor highlightedText = palette().color(group, QPalette::HighlightedText);
+    const Position selFrom = selectionStart(), selTo = selectionEnd();
+    const int rows = viewport()->height() / lh + 2;
+    int widest = widest_;
+    for (int row = 0; row < rows && first + row < store_.size(); ++row) {
+        const qsizetype line = first + row;
+        const QString text = store_.line(line);
+        const int top = Margin + row * lh;
+        // Only the characters in sight are drawn: a line of noise may be
+        // thousands of characters long.
+        qreal x = left;
+        qsizetype c = 0;
+        for (; c < text.size(); ++c) {
+            const qreal w = fm.horizontalAdvance(text[c]);
+            if (x + w >= 0)
+                break;
+            x += w;
+        }
+        const qsizetype from = selFrom.line < line ? 0 : selFrom.line == line ? selFrom.column : text.size() + 1;
+        const qsizetype to = selTo.line > line ? text.size() + 1 : selTo.line == line ? selTo.column : -1;
+        // Runs of equal colour: before, in and after the selection.
+        while (c < text.size() && x < width) {
+            const bool selected = c >= from && c < to;
+            qsizetype end = selected ? std::min(text.size(), to) : (c < from ? std::min(text.size(), from) : text.size());
+            qreal w = 0;
+            qsizetype e = c;
+            for (; e < end && x + w < width; ++e)
+                w += fm.horizontalAdvance(text[e]);
+            end = e;
+            if (selected)
+                p.fillRect(QRectF(x, top, w, lh), highlight);
+            p.setPen(selected ? highlightedText : textColour);
+            p.drawText(QPointF(x, top + ascent), text.mid(c, end - c));
+            x += w;
+            c = end;
+        }
+        // A selected line break shows as a little room after the line.
+        if (hasSelection() && to > text.size() && from <= text.size() && c >= text.size())
+            p.fillRect(QRectF(x, top, fm.averageCharWidth() / 2.0, lh), highlight);
+        if (c >= text.size())
+            widest = std::max(widest, qRound(x) - left);
+    }
+    if (hasFocus() && caretShown_ && caret_.line >= first && caret_.line < first + rows) {
+        const QRect r = characterRect(caret_);
+        p.fillRect(QRect(r.x(), r.y(), 1, lh), textColour);
+    }
+    if (widest > widest_) {
+        widest_ = widest;
+        QMetaObject::invokeMethod(this, &LogMemo::updateScrollBars, Qt::QueuedConnection);
+    }
+}
+
+// ---------------------------------------------------------------- caret
+
+LogMemo::Position LogMemo::clamped(Position at) const
+{
+    at.line = std::clamp<qsizetype>(at.line, 0, lastLine());
+    at.column = std::clamp<qsizetype>(at.column, 0, lengthOf(at.line));
+    return at;
+}
+
+void LogMemo::caretMoved(bool selectionChanged)
+{
+    restartBlink();
+    viewport()->update();
+    emit cursorPositionChanged();
+    if (QAccessible::isActive()) {
+        QAccessibleTextCursorEvent moved(this, int(offsetOf(caret_)));
+        QAccessible::updateAccessibility(&moved);
+        if (selectionChanged) {
+            QAccessibleTextSelectionEvent ev(this, int(offsetOf(selectionStart())), int(offsetOf(selectionEnd())));
+            ev.setCursorPosition(int(offsetOf(caret_)));
+            QAccessible::updateAccessibility(&ev);
+        }
+    }
+}
+
+void LogMemo::setCursorPosition(Position at, QTextCursor::MoveMode mode)
+{
+    const bool hadSelection = hasSelection();
+    caret_ = clamped(at);
+    if (mode == QTextCursor::MoveAnchor)
+        anchor_ = caret_;
+    ensureCursorVisible();
+    caretMoved(hadSelection || hasSelection());
+}
+
+LogMemo::Position LogMemo::wordStart(Position at) const
+{
+    const QString text = store_.line(at.line);
+    qsizetype c = at.column;
+    while (c > 0 && !isWordCharacter(text[c - 1]))
+        --c;
+    while (c > 0 && isWordCharacter(text[c - 1]))
+        --c;
+    return {at.line, c};
+}
+
+LogMemo::Position LogMemo::wordEnd(Position at) const
+{
+    const QString text = store_.line(at.line);
+    qsizetype c = at.column;
+    while (c < text.size() && isWordCharacter(text[c]))
+        ++c;
+    while (c < text.size() && !isWordCharacter(text[c]))
+        ++c;
+    return {at.line, c};
+}
+
+void LogMemo::moveCursor(QTextCursor::MoveOperation op, QTextCursor::MoveMode mode)
+{
+    Position p = caret_;
+    const bool collapse = mode == QTextCursor::MoveAnchor && hasSelection();
+    bool vertical = false;
+    switch (op) {
+    case QTextCursor::Start:
+        p = {0, 0};
+        break;
+    case QTextCursor::End:
+        p = {lastLine(), lengthOf(lastLine())};
+        break;
+    case QTextCursor::StartOfLine:
+    case QTextCursor::StartOfBlock:
+        p.column = 0;
+        break;
+    case QTextCursor::EndOfLine:
+    case QTextCursor::EndOfBlock:
+        p.column = lengthOf(p.line);
+        break;
+    case QTextCursor::Left:
+    case QTextCursor::PreviousCharacter:
+        if (collapse) {
+            p = selectionStart();
+        } else if (p.column > 0) {
+            const QString text = store_.line(p.line);
+            p.column -= p.column > 1 && text[p.column - 1].isLowSurrogate() && text[p.column - 2].isHighSurrogate() ? 2 : 1;
+        } else if (p.line > 0) {
+            p = {p.line - 1, lengthOf(p.line - 1)};
+        }
+        break;
+    case QTextCursor::Right:
+    case QTextCursor::NextCharacter:
+        if (collapse) {
+            p = selectionEnd();
+        } else if (const QString text = store_.line(p.line); p.column < text.size()) {
+            p.column += p.column + 1 < text.size() && text[p.column].isHighSurrogate() && text[p.column + 1].isLowSurrogate() ? 2 : 1;
+        } else if (p.line < lastLine()) {
+            p = {p.line + 1, 0};
+        }
+        break;
+    case QTextCursor::WordLeft:
+    case QTextCursor::PreviousWord:
+    case QTextCursor::StartOfWord:
+        if (p.column == 0 && p.line > 0)
+            p = {p.line - 1, lengthOf(p.line - 1)};
+        else
+            p = wordStart(p);
+        break;
+    case QTextCursor::WordRight:
+    case QTextCursor::NextWord:
+    case QTextCursor::EndOfWord:
+        if (p.column == lengthOf(p.line) && p.line < lastLine())
+            p = {p.line + 1, 0};
+        else
+            p = wordEnd(p);
+        break;
+    case QTextCursor::Up:
+    case QTextCursor::Down:
+    case QTextCursor::PreviousBlock:
+    case QTextCursor::NextBlock:
+    case QTextCursor::PreviousRow:
+    case QTextCursor::NextRow: {
+        vertical = true;
+        if (wantedX_ < 0)
+            wantedX_ = xOf(store_.line(p.line), p.column);
+        const bool up = op == QTextCursor::Up || op == QTextCursor::PreviousBlock || op == QTextCursor::PreviousRow;
+        if (up ? p.line == 0 : p.line == lastLine()) {
+            p.column = up ? 0 : lengthOf(p.line);
+            break;
+        }
+        p.line += up ? -1 : 1;
+        p = hitTest({Margin - horizontalScrollBar()->value() + wantedX_,
+                     Margin + int(p.line - verticalScrollBar()->value()) * lineHeight()});
+        if (p.line != caret_.line + (up ? -1 : 1)) // off the screen: the hit test clamps
+            p = {caret_.line + (up ? -1 : 1), std::min(lengthOf(caret_.line + (up ? -1 : 1)), p.column)};
+        break;
+    }
+    default:
+        return;
+    }
+    const int keep = wantedX_;
+    setCursorPosition(p, mode);
+    wantedX_ = vertical ? keep : -1;
+}
+
+void LogMemo::ensureCursorVisible()
+{
+    QScrollBar *v = verticalScrollBar();
+    const int visible = visibleLines();
+    if (caret_.line < v->value())
+        v->setValue(int(caret_.line));
+    else if (caret_.line >= v->value() + visible)
+        v->setValue(int(caret_.line) - visible + 1);
+    QScrollBar *h = horizontalScrollBar();
+    const int x = xOf(store_.line(caret_.line), caret_.column);
+    const int room = viewport()->width() - 2 * Margin - CaretRoom;
+    if (x < h->value())
+        h->setValue(x);
+    else if (x > h->value() + room)
+        h->setValue(x - room);
+}
+
+void LogMemo::restartBlink()
+{
+    caretShown_ = true;
+    const int flash = QApplication::cursorFlashTime();
+    if (hasFocus() && flash > 0)
+        blink_.start(flash / 2, this);
+    else
+        blink_.stop();
+}
+
+void LogMemo::timerEvent(QTimerEvent *e)
+{
+    if (e->timerId() != blink_.timerId()) {
+        QAbstractScrollArea::timerEvent(e);
+        return;
+    }
+    caretShown_ = !caretShown_;
+    viewport()->update(characterRect(caret_).adjusted(-1, 0, 1, 0));
+}
+
+void LogMemo::focusInEvent(QFocusEvent *e)
+{
+    QAbstractScrollArea::focusInEvent(e);
+    restartBlink();
+    viewport()->update();
+}
+
+void LogMemo::focusOutEvent(QFocusEvent *e)
+{
+    QAbstractScrollArea::focusOutEvent(e);
+    blink_.stop();
+    viewport()->update();
+}
+
+// ---------------------------------------------------------------- text
+
+QString LogMemo::selectedText() const
+{
+    if (!hasSelection())
+        return {};
+    const Position from = selectionStart(), to = selectionEnd();
+    QStringList parts = store_.lines(from.line, to.line - from.line + 1);
+    parts.last().truncate(to.column);
+    parts.first().remove(0, from.column);
+    return parts.join(QLatin1Char('\n'));
+}
+
+qsizetype LogMemo::offsetOf(Position at) const
+{
+    at = clamped(at);
+    return store_.charactersBefore(at.line) + at.line + at.column;
+}
+
+LogMemo::Position LogMemo::positionAt(qsizetype offset) const
+{
+    const auto [line, column] = store_.positionAt(offset);
+    return {line, column};
+}
+
+void LogMemo::selectAll()
+{
+    anchor_ = {0, 0};
+    caret_ = {lastLine(), lengthOf(lastLine())};
+    caretMoved(true);
+}
+
+void LogMemo::copy()
+{
+    if (hasSelection())
+        QGuiApplication::clipboard()->setText(selectedText());
+}
+
+void LogMemo::cut()
+{
+    if (!hasSelection())
+        return;
+    copy();
+    insertText({});
+}
+
+void LogMemo::paste()
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    if (!text.isEmpty())
+        insertText(text);
+}
+
+void LogMemo::insertText(const QString &text)
+{
+    replaceRange(selectionStart(), selectionEnd(), typedText(text));
+}
+
+void LogMemo::replaceRange(Position from, Position to, const QString &text)
+{
+    from = clamped(from);
+    to = clamped(to);
+    if (to < from)
+        std::swap(from, to);
+    if (from == to && text.isEmpty())
+        return;
+    const qsizetype removed = offsetOf(to) - offsetOf(from);
+    const qsizetype at = offsetOf(from);
+    const QString head = store_.line(from.line).left(from.column);
+    const QString tail = store_.line(to.line).mid(to.column);
+    const QStringList parts = (head + text + tail).split(QLatin1Char('\n'));
+    store_.replace(from.line, store_.isEmpty() ? 0 : to.line - from.line + 1, parts);
+    // A user who deletes every character leaves no line, as a log that was
+    // never written to.
+    if (store_.size() == 1 && store_.line(0).isEmpty())
+        store_.clear();
+    modified_ = true;
+    widest_ = 0;
+    widestMeasured_ = -1;
+    measureWidest();
+    updateScrollBars();
+    caret_ = anchor_ = clamped({from.line + parts.size() - 1, parts.last().size() - tail.size()});
+    wantedX_ = -1;
+    ensureCursorVisible();
+    if (QAccessible::isActive()) {
+        if (removed > 0) {
+            QAccessibleTextRemoveEvent ev(this, int(at), QString(removed, QLatin1Char(' ')));
+            QAccessible::updateAccessibility(&ev);
+        }
+        if (!text.isEmpty()) {
+            QAccessibleTextInsertEvent ev(this, int(at), text);
+            QAccessible::updateAccessibility(&ev);
+        }
+    }
+    caretMoved(true);
+    emit editedByHand();
+    emit rewritten();
+}
+
+// ---------------------------------------------------------------- keys and mouse
+
+bool LogMemo::handleKey(QKeyEvent *e, bool justAsk)
+{
+    struct Move
+    {
+        QKeySequence::StandardKey key;
+        QTextCursor::MoveOperation op;
+        QTextCursor::MoveMode mode;
+    };
+    static const Move moves[] = {
+        {QKeySequence::MoveToNextChar, QTextCursor::Right, QTextCursor::MoveAnchor},
+        {QKeySequence::MoveToPreviousChar, QTextCursor::Left, QTextCursor::MoveAnchor},
+        {QKeySequence::MoveToNextWord, QTextCursor::WordRight, QTextCursor::MoveAnchor},
+        {QKeySequence::MoveToPreviousWord, QTextCursor::WordLeft, QTextCursor::MoveAnchor},
+        {QKeySequence::MoveToNextLine, QTextCursor::Down, QTextCursor::MoveAnchor},
+        {QKeySequence::MoveToPreviousLine, QTextCursor::Up, QTextCursor::MoveAnchor},
+        {QKeySequence::MoveToStartOfLine, QTextCursor::StartOfLine, QTextCursor::MoveAnchor},
+        {QKeySequence::MoveToEndOfLine, QTextCursor::EndOfLine, QTextCursor::MoveAnchor},
+        {QKeySequence::MoveToStartOfBlock, QTextCursor::StartOfLine, QTextCursor::MoveAnchor},
+        {QKeySequence::MoveToEndOfBlock, QTextCursor::EndOfLine, QTextCursor::MoveAnchor},
+        {QKeySequence::MoveToStartOfDocument, QTextCursor::Start, QTextCursor::MoveAnchor},
+        {QKeySequence::MoveToEndOfDocument, QTextCursor::End, QTextCursor::MoveAnchor},
+        {QKeySequence::SelectNextChar, QTextCursor::Right, QTextCursor::KeepAnchor},
+        {QKeySequence::SelectPreviousChar, QTextCursor::Left, QTextCursor::KeepAnchor},
+        {QKeySequence::SelectNextWord, QTextCursor::WordRight, QTextCursor::KeepAnchor},
+        {QKeySequence::SelectPreviousWord, QTextCursor::WordLeft, QTextCursor::KeepAnchor},
+        {QKeySequence::SelectNextLine, QTextCursor::Down, QTextCursor::KeepAnchor},
+        {QKeySequence::SelectPreviousLine, QTextCursor::Up, QTextCursor::KeepAnchor},
+        {QKeySequence::SelectStartOfLine, QTextCursor::StartOfLine, QTextCursor::KeepAnchor},
+        {QKeySequence::SelectEndOfLine, QTextCursor::EndOfLine, QTextCursor::KeepAnchor},
+        {QKeySequence::SelectStartOfBlock, QTextCursor::StartOfLine, QTextCursor::KeepAnchor},
+        {QKeySequence::SelectEndOfBlock, QTextCursor::EndOfLine, QTextCursor::KeepAnchor},
+        {QKeySequence::SelectStartOfDocument, QTextCursor::Start, QTextCursor::KeepAnchor},
+        {QKeySequence::SelectEndOfDocument, QTextCursor::End, QTextCursor::KeepAnchor},
+    };
+    for (const Move &m : moves)
+        if (e->matches(m.key)) {
+            if (!justAsk)
+                moveCursor(m.op, m.mode);
+            return true;
+        }
+    const bool pageDown = e->matches(QKeySequence::MoveToNextPage) || e->matches(QKeySequence::SelectNextPage);
+    const bool pageUp = e->matches(QKeySequence::MoveToPreviousPage) || e->matches(QKeySequence::SelectPreviousPage);
+    if (pageDown || pageUp) {
+        if (!justAsk) {
+            const int step = (pageDown ? 1 : -1) * visibleLines();
+            const QTextCursor::MoveMode mode = e->matches(QKeySequence::SelectNextPage) ||
+                                                       e->matches(QKeySequence::SelectPreviousPage)
+                                                   ? QTextCursor::KeepAnchor
+                                                   : QTextCursor::MoveAnchor;
+            if (wantedX_ < 0)
+                wantedX_ = xOf(store_.line(caret_.line), caret_.column);
+            const int keep = wantedX_;
+            verticalScrollBar()->setValue(verticalScrollBar()->value() + step);
+            const qsizetype line = std::clamp<qsizetype>(caret_.line + step, 0, lastLine());
+            Position p = hitTest({Margin - horizontalScrollBar()->value() + keep,
+                                  Margin + int(line - verticalScrollBar()->value()) * lineHeight()});
+            if (p.line != line)
+                p = {line, std::min(lengthOf(line), p.column)};
+            setCursorPosition(p, mode);
+            wantedX_ = keep;
+        }
+        return true;
+    }
+    using Action = void (LogMemo::*)();
+    const std::pair<QKeySequence::StandardKey, Action> actions[] = {
+        {QKeySequence::SelectAll, &LogMemo::selectAll},
+        {QKeySequence::Copy, &LogMemo::copy},
+        {QKeySequence::Cut, &LogMemo::cut},
+        {QKeySequence::Paste, &LogMemo::paste},
+    };
+    for (const auto &[key, action] : actions)
+        if (e->matches(key)) {
+            if (!justAsk)
+                (this->*action)();
+            return true;
+        }
+    const bool deleteWord = e->matches(QKeySequence::DeleteEndOfWord);
+    const bool backspaceWord = e->matches(QKeySequence::DeleteStartOfWord);
+    const bool del = e->matches(QKeySequence::Delete);
+    const bool backspace = e->key() == Qt::Key_Backspace && !(e->modifiers() & ~Qt::ShiftModifier);
+    if (del || backspace || deleteWord || backspaceWord) {
+        if (justAsk)
+            return true;
+        if (!hasSelection()) {
+            const QTextCursor::MoveOperation op = deleteWord      ? QTextCursor::WordRight
+                                                  : backspaceWord ? QTextCursor::WordLeft
+                                                  : del           ? QTextCursor::Right
+                                                                  : QTextCursor::Left;
+            moveCursor(op, QTextCursor::KeepAnchor);
+        }
+        if (hasSelection())
+            insertText({});
+        return true;
+    }
+    if (e->matches(QKeySequence::InsertParagraphSeparator) || e->matches(QKeySequence::InsertLineSeparator)) {
+        if (!justAsk)
+            insertText(QStringLiteral("\n"));
+        return true;
+    }
+    const QString text = e->text();
+    const bool command = e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+    if (!command && !text.isEmpty() && (text.front().isPrint() || text.front() == QLatin1Char('\t'))) {
+        if (!justAsk)
+            insertText(text);
+        return true;
+    }
+    return false;
+}
+
+bool LogMemo::event(QEvent *e)
+{
+    // The log's own keys come before the window's shortcuts while it has
+    // the focus, as in any text field.
+    if (e->type() == QEvent::ShortcutOverride && handleKey(static_cast<QKeyEvent *>(e), true)) {
+        e->accept();
+        return true;
+    }
+    return QAbstractScrollArea::event(e);
+}
+
+void LogMemo::keyPressEvent(QKeyEvent *e)
+{
+    if (handleKey(e, false))
+        e->accept();
+    else
+        QAbstractScrollArea::keyPressEvent(e);
+}
+
+void LogMemo::inputMethodEvent(QInputMethodEvent *e)
+{
+    if (!e->commitString().isEmpty())
+        insertText(e->commitString());
+    e->accept();
+}
+
+QVariant LogMemo::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    switch (query) {
+    case Qt::ImEnabled:
+        return true;
+    case Qt::ImCursorRectangle:
+        return QRect(viewport()->mapTo(this, characterRect(caret_).topLeft()), QSize(1, lineHeight()));
+    case Qt::ImSurroundingText:
+        return store_.line(caret_.line);
+    case Qt::ImCursorPosition:
+        return int(caret_.column);
+    case Qt::ImAnchorPosition:
+        return int(anchor_.line == caret_.line ? anchor_.column : caret_.column);
+    case Qt::ImCurrentSelection:
+        return selectedText();
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+void LogMemo::mousePressEvent(QMouseEvent *e)
+{
+    const Position at = hitTest(e->position().toPoint());
+    if (e->button() == Qt::LeftButton) {
+        selecting_ = true;
+        setCursorPosition(at, e->modifiers() & Qt::ShiftModifier ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+        wantedX_ = -1;
+    } else if (e->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
+        setCursorPosition(at);
+        const QString text = QGuiApplication::clipboard()->text(QClipboard::Selection);
+        if (!text.isEmpty())
+            insertText(text);
+    } else {
+        QAbstractScrollArea::mousePressEvent(e);
+    }
+}
+
+void LogMemo::mouseMoveEvent(QMouseEvent *e)
+{
+    if (!selecting_ || !(e->buttons() & Qt::LeftButton)) {
+        QAbstractScrollArea::mouseMoveEvent(e);
+        return;
+    }
+    QPoint p = e->position().toPoint();
+    // Dragging past the top or the bottom scrolls on, a line a move.
+    if (p.y() < 0)
+        p.setY(-lineHeight());
+    else if (p.y() > viewport()->height())
+        p.setY(viewport()->height() + lineHeight());
+    setCursorPosition(hitTest(p), QTextCursor::KeepAnchor);
+}
+
+void LogMemo::mouseReleaseEvent(QMouseEvent *e)
+{
+    if (e->button() != Qt::LeftButton || !selecting_) {
+        QAbstractScrollArea::mouseReleaseEvent(e);
+        return;
+    }
+    selecting_ = false;
+    if (hasSelection() && QGuiApplication::clipboard()->supportsSelection())
+        QGuiApplication::clipboard()->setText(selectedText(), QClipboard::Selection);
+}
+
+void LogMemo::mouseDoubleClickEvent(QMouseEvent *e)
+{
+    if (e->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseDoubleClickEvent(e);
+        return;
+    }
+    const Position at = hitTest(e->position().toPoint());
+    const QString text = store_.line(at.line);
+    qsizetype from = at.column, to = at.column;
+    if (to < text.size() && isWordCharacter(text[to])) {
+        while (from > 0 && isWordCharacter(text[from - 1]))
+            --from;
+        while (to < text.size() && isWordCharacter(text[to]))
+            ++to;
+    } else if (to < text.size()) {
+        ++to;
+    }
+    anchor_ = {at.line, from};
+    setCursorPosition({at.line, to}, QTextCursor::KeepAnchor);
+    selecting_ = false;
+}
