@@ -223,18 +223,35 @@ QRectF TChart::plotRect(const QSize &size) const
         .plot;
 }
 
+namespace {
+
+// The points of a series drawn for a bottom axis range: those in sight and
+// one on either side.
+std::pair<int, int> pointsInSight(const ChartSeries &s, AxisRange x)
+{
+    const int n = s.count();
+    return {std::clamp(int(std::floor(x.min)) - 1, 0, n - 1), std::clamp(int(std::ceil(x.max)) + 1, 0, n - 1)};
+}
+
+// More points than pixel columns: the curve is drawn by columns.
+bool dense(const ChartSeries &s, AxisRange x, const QRectF &plot)
+{
+    const auto [first, last] = pointsInSight(s, x);
+    return s.count() > 0 && last - first + 1 > plot.width();
+}
+
+} // namespace
+
 QPolygonF TChart::seriesPolyline(const ChartSeries &s, AxisRange x, AxisRange y, const QRectF &plot)
 {
     QPolygonF out;
-    const int n = s.count();
-    if (n == 0)
+    if (s.count() == 0)
         return out;
-    const int first = std::clamp(int(std::floor(x.min)) - 1, 0, n - 1);
-    const int last = std::clamp(int(std::ceil(x.max)) + 1, 0, n - 1);
+    const auto [first, last] = pointsInSight(s, x);
     auto px = [&](int i) { return toPixel(x, i, plot.left(), plot.right()); };
     auto py = [&](double v) { return toPixel(y, v, plot.bottom(), plot.top()); };
     const std::vector<double> &v = s.values();
-    if (last - first + 1 <= 2 * plot.width()) {
+    if (!dense(s, x, plot)) {
         out.reserve(last - first + 1);
         for (int i = first; i <= last; ++i)
             out << QPointF(px(i), py(v[size_t(i)]));
@@ -287,6 +304,51 @@ void drawSegments(QPainter &p, const QPolygonF &line)
     for (qsizetype i = 1; i < line.size(); ++i)
         segments.append(QLineF(line[i - 1], line[i]));
     p.drawLines(segments.constData(), int(segments.size()));
+}
+
+// A curve of more points than pixel columns, on pixels: each column is
+// one vertical stroke from its lowest to its highest point, reaching half
+// way to the next column's first point. The same pixels as the polyline's
+// steep segments, at a fraction of their cost: no joins, no diagonals
+// drawn twice over the noise.
+void drawColumns(QPainter &p, const QPolygonF &line, const QPen &pen)
+{
+    QVarLengthArray<QLineF, 1024> strokes;
+    const double half = pen.widthF() / 2;
+    QVarLengthArray<QRectF, 1024> bars;
+    for (qsizetype i = 0; i < line.size();) {
+        const double x = line[i].x();
+        double top = line[i].y(), bottom = top;
+        qsizetype j = i;
+        for (; j < line.size() && line[j].x() == x; ++j) {
+            top = std::min(top, line[j].y());
+            bottom = std::max(bottom, line[j].y());
+        }
+        if (i > 0) { // from the previous column's last point
+            const double mid = (line[i - 1].y() + line[i].y()) / 2;
+            top = std::min(top, mid);
+            bottom = std::max(bottom, mid);
+        }
+        if (j < line.size()) { // to the next column's first point
+            const double mid = (line[j - 1].y() + line[j].y()) / 2;
+            top = std::min(top, mid);
+            bottom = std::max(bottom, mid);
+        }
+        if (half > 0.5)
+            bars.append(QRectF(x - half, std::round(top), 2 * half, std::max(1.0, std::round(bottom) - std::round(top))));
+        else
+            strokes.append(QLineF(x, top, x, bottom));
+        i = j;
+    }
+    if (!bars.isEmpty()) {
+        p.save();
+        p.setPen(Qt::NoPen);
+        p.setBrush(pen.color());
+        p.drawRects(bars.constData(), int(bars.size()));
+        p.restore();
+    }
+    if (!strokes.isEmpty())
+        p.drawLines(strokes.constData(), int(strokes.size()));
 }
 
 } // namespace
@@ -406,9 +468,12 @@ void TChart::draw(QPainter &p, const QRect &rect) const
             continue;
         // Bevelled joins: round ones cost an arc per vertex of a long curve.
         p.setPen(QPen(s->style.colour, s->style.width, s->style.line, Qt::FlatCap, Qt::BevelJoin));
+        const bool raster = p.paintEngine()->type() == QPaintEngine::Raster;
         if (line.size() == 1)
             p.drawPoint(line.front());
-        else if (s->style.width > 1 && s->style.line == Qt::SolidLine && p.paintEngine()->type() == QPaintEngine::Raster)
+        else if (raster && s->style.line == Qt::SolidLine && dense(*s, l.bottom, plot))
+            drawColumns(p, line, p.pen());
+        else if (raster && s->style.width > 1 && s->style.line == Qt::SolidLine)
             drawSegments(p, line);
         else
             p.drawPolyline(line);
