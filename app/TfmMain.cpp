@@ -72,9 +72,12 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     // second: no busy loop, and a replugged charger is heard at once.
     reconnectTimer = make<QTimer>(this, "reconnectTimer");
     reconnectTimer->setInterval(500);
-    screenPace_ = new ScreenPacer(ScreenPaceMs, [this] { return showNews(); }, this);
+    screenPace_ = new ScreenPacer(ScreenPaceMs, [this] { showNews(); }, this);
     journalTimer = make<QTimer>(this, "journalTimer");
-    journalTimer->setInterval(JournalFile::SyncIntervalMs);
+    // The link log and the charge's start are taken into the journal once a
+    // second (lines and points go in as they come): a program logging
+    // overnight wakes for its data, not for a poll four times a second.
+    journalTimer->setInterval(1000);
     handEditTimer = make<QTimer>(this, "handEditTimer");
     handEditTimer->setSingleShot(true);
     handEditTimer->setInterval(1000);
@@ -166,8 +169,11 @@ void TfmMain::buildStatisticsPage()
     for (QLabel *l : {lbRecv, lbSend, Label25, LbCurrentTime, LbTimeA}) {
         info->addWidget(l);
         // Their texts change while data come; at a size of their own, a new
-        // text repaints the label and does not lay the window out again.
+        // text repaints the label and does not lay the window out again, and
+        // with a background of their own it does not repaint the group's
+        // frame behind them either.
         l->setFixedSize(110, l->sizeHint().height());
+        l->setAutoFillBackground(true);
     }
 
     SpeedButton1 = make<QToolButton>(TabStatis, "SpeedButton1");

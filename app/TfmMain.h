@@ -476,7 +476,7 @@ private:
     static constexpr int ScreenPaceMs = 333;
     ScreenPacer *screenPace_ = nullptr; // runs while the link brings news
     void paceScreen() { screenPace_->news(); }
-    bool showNews(); // false when there was nothing new to show
+    void showNews();
     bool chartDirty_ = false;
     bool receivedDirty_ = false;
     int receivedShown_ = 0;

@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 
 namespace {
 
@@ -31,10 +33,42 @@ QString typedText(QString text)
     return text;
 }
 
+// A log's bar changes with every line that comes, but its slider moves by
+// a pixel only every so many lines: repainted only when it does. A styled
+// bar costs more to paint than the lines.
+class LogScrollBar : public QScrollBar
+{
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        if (change == SliderRangeChange || change == SliderValueChange || change == SliderStepsChange) {
+            QStyleOptionSlider option;
+            initStyleOption(&option);
+            const QRect slider = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+            // At either end an arrow is enabled or not.
+            const int ends = (value() > minimum() ? 1 : 0) | (value() < maximum() ? 2 : 0);
+            if (slider == shown_ && ends == ends_)
+                return;
+            shown_ = slider;
+            ends_ = ends;
+        }
+        QScrollBar::sliderChange(change);
+    }
+
+private:
+    QRect shown_;
+    int ends_ = -1;
+};
+
 } // namespace
 
 LogMemo::LogMemo(QWidget *parent) : QAbstractScrollArea(parent)
 {
+    setVerticalScrollBar(new LogScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(new LogScrollBar(Qt::Horizontal, this));
     installLogMemoAccessibility();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -80,13 +114,15 @@ void LogMemo::flush()
     // from the end.
     QScrollBar *bar = verticalScrollBar();
     const bool atEnd = bar->value() == bar->maximum();
-    const bool inSight = firstNew <= bar->value() + visibleLines();
     measureWidest();
     updateScrollBars();
+    // Scrolling moves what is on the screen and draws only what it uncovers;
+    // new lines still in sight are drawn where they are.
     if (atEnd)
         bar->setValue(bar->maximum());
-    if (atEnd || inSight)
-        viewport()->update();
+    const int row = int(firstNew - bar->value());
+    if (row <= visibleLines())
+        viewport()->update(0, Margin + std::max(0, row) * lineHeight(), viewport()->width(), viewport()->height());
     if (QAccessible::isActive()) {
         const qsizetype at = offsetOf({firstNew, 0});
         QString added = store_.lines(firstNew).join(QLatin1Char('\n'));
@@ -175,9 +211,16 @@ void LogMemo::resizeEvent(QResizeEvent *e)
     updateScrollBars();
 }
 
-void LogMemo::scrollContentsBy(int, int)
+void LogMemo::scrollContentsBy(int dx, int dy)
 {
-    viewport()->update();
+    // The vertical bar counts lines, the horizontal one pixels. The margins
+    // do not move with the text: drawn again.
+    QWidget *v = viewport();
+    v->scroll(dx, dy * lineHeight());
+    if (dy != 0)
+        v->update(0, 0, v->width(), Margin);
+    if (dx != 0)
+        v->update(0, 0, Margin, v->height());
 }
 
 void LogMemo::changeEvent(QEvent *e)

@@ -232,24 +232,21 @@ void TfmMain::showReceivedTotal(int total)
     // The first count after a pause shows at once; on a busy line, the
     // latest one with the next pass of the screen.
     receivedShown_ = total;
-    if (screenPace_->running()) {
+    if (screenPace_->running())
         receivedDirty_ = true;
-    } else {
+    else
         lbRecv->setText(QStringLiteral("Прин. ") + QString::number(total));
-        paceScreen();
-    }
+    paceScreen();
 }
 
-bool TfmMain::showNews()
+void TfmMain::showNews()
 {
-    const bool news = Memo1->hasPending() || Memo2->hasPending() || receivedDirty_ || chartDirty_;
     Memo1->flush();
     Memo2->flush();
     if (std::exchange(receivedDirty_, false))
         lbRecv->setText(QStringLiteral("Прин. ") + QString::number(receivedShown_));
     if (std::exchange(chartDirty_, false))
         Chart1->update();
-    return news;
 }
 
 void TfmMain::showReceiveError(const QString &chargeTime)

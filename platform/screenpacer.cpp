@@ -1,19 +1,24 @@
 #include "platform/screenpacer.h"
 
-ScreenPacer::ScreenPacer(int intervalMs, std::function<bool()> show, QObject *parent)
-    : QObject(parent), show_(std::move(show))
+ScreenPacer::ScreenPacer(int intervalMs, std::function<void()> show, QObject *parent)
+    : QObject(parent), interval_(intervalMs), show_(std::move(show))
 {
-    timer_.setInterval(intervalMs);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        if (!show_())
-            timer_.stop();
+    pass_.setSingleShot(true);
+    connect(&pass_, &QTimer::timeout, this, [this] {
+        lastPass_.start();
+        show_();
     });
+}
+
+bool ScreenPacer::running() const
+{
+    return pass_.isActive() || (lastPass_.isValid() && lastPass_.elapsed() < interval_);
 }
 
 void ScreenPacer::news()
 {
-    if (timer_.isActive())
+    if (pass_.isActive())
         return;
-    timer_.start();
-    QTimer::singleShot(0, this, [this] { show_(); });
+    const qint64 since = lastPass_.isValid() ? lastPass_.elapsed() : interval_;
+    pass_.start(int(std::max<qint64>(0, interval_ - since)));
 }

@@ -2,9 +2,11 @@
 
 // Shows a busy source's news at one pace. News after a quiet spell shows as
 // soon as the event loop is back (the delivery that brought it handled);
-// what follows while the pace runs waits for its next pass. A pass that
-// finds nothing new lets the pace stop, and the next news starts it again.
+// news within the pace of the last pass waits for the next pass, one pace
+// after it. There are no passes without news: a program logging two lines
+// a second wakes for them and for nothing else.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -13,15 +15,18 @@
 class ScreenPacer : public QObject
 {
 public:
-    // `show` puts what is new on screen and says whether there was any.
-    ScreenPacer(int intervalMs, std::function<bool()> show, QObject *parent = nullptr);
+    // `show` puts what is new on screen.
+    ScreenPacer(int intervalMs, std::function<void()> show, QObject *parent = nullptr);
 
     // Something new waits to be shown.
     void news();
-    // The pace runs: news waits for the next pass rather than showing at once.
-    bool running() const { return timer_.isActive(); }
+    // The pace runs: a pass is on its way or was less than a pace ago, and
+    // news waits for the next pass rather than showing at once.
+    bool running() const;
 
 private:
-    QTimer timer_;
-    std::function<bool()> show_;
+    int interval_;
+    QTimer pass_;
+    QElapsedTimer lastPass_;
+    std::function<void()> show_;
 };

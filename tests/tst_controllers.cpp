@@ -101,15 +101,13 @@ private slots:
     }
 
     // News after a quiet spell shows once the event loop is back; a busy
-    // source is shown once a pass; a pass with nothing new stops the pace.
+    // source is shown once a pass; without news there is no pass.
     void pace()
     {
         int pending = 0, shown = 0, passes = 0;
         ScreenPacer pacer(20, [&] {
             ++passes;
-            const bool news = pending > 0;
             shown += std::exchange(pending, 0);
-            return news;
         });
         ++pending;
         pacer.news();
@@ -123,11 +121,14 @@ private slots:
         }
         QCOMPARE(passes, first);
         QTRY_COMPARE(shown, 6);
+        QCOMPARE(passes, first + 1);
         QTRY_VERIFY(!pacer.running());
+        QCOMPARE(passes, first + 1); // nothing new, no pass
         // Quiet again: the next news shows at once.
         ++pending;
         pacer.news();
         QTRY_COMPARE(shown, 7);
+        QCOMPARE(passes, first + 2);
     }
 };
 
