@@ -61,7 +61,7 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     setStatusBar(StatusBar1);
 
     Timer1 = make<QTimer>(this, "Timer1");
-    Timer1->setInterval(1000);
+    Timer1->setInterval(ClockTickMs);
     Timer2 = make<QTimer>(this, "Timer2");
     Timer2->setInterval(500);
     Timer3 = make<QTimer>(this, "Timer3");
@@ -222,7 +222,10 @@ void TfmMain::connectHandlers()
         });
         connect(m, &LogMemo::rewritten, this, [this, m] { summariesStale_[m == Memo1 ? 0 : 1] = true; });
     }
-    connectHandler(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    connectHandler(Timer1, &QTimer::timeout, this, [this] {
+        Timer1->setInterval(ClockTickMs); // after a pass that showed the clock
+        Timer1Timer();
+    });
     connectParameterHandlers();
     connectExchangeHandlers();
     connectChartHandlers();

@@ -474,6 +474,7 @@ private:
     // logs and their scroll bars, or the chart); news after a quiet spell
     // (a charger's sample a second) shows at once.
     static constexpr int ScreenPaceMs = 333;
+    static constexpr int ClockTickMs = 1000; // Timer1
     ScreenPacer *screenPace_ = nullptr; // runs while the link brings news
     void paceScreen() { screenPace_->news(); }
     void showNews();

@@ -5,14 +5,19 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+
+#include <cmath>
+#include <vector>
 
 namespace {
 
@@ -34,12 +39,22 @@ QString typedText(QString text)
 }
 
 // A log's bar changes with every line that comes, but its slider moves by
-// a pixel only every so many lines: repainted only when it does. A styled
-// bar costs more to paint than the lines.
+// a pixel only every so many lines: repainted only when it does, and for
+// new lines at most once a second. A styled bar costs more to paint than
+// the lines; what the user does with it shows at once.
 class LogScrollBar : public QScrollBar
 {
 public:
-    using QScrollBar::QScrollBar;
+    static constexpr int NewsRepaintMs = 1000;
+
+    LogScrollBar(Qt::Orientation o, QWidget *parent) : QScrollBar(o, parent)
+    {
+        later_.setSingleShot(true);
+        connect(&later_, &QTimer::timeout, this, [this] { update(); });
+    }
+
+    // Changes from here on come from new lines.
+    void setNews(bool on) { news_ = on; }
 
 protected:
     void sliderChange(SliderChange change) override
@@ -54,13 +69,28 @@ protected:
                 return;
             shown_ = slider;
             ends_ = ends;
+            if (news_ && painted_.isValid() && painted_.elapsed() < NewsRepaintMs) {
+                if (!later_.isActive())
+                    later_.start(int(NewsRepaintMs - painted_.elapsed()));
+                return;
+            }
         }
         QScrollBar::sliderChange(change);
+    }
+
+    void paintEvent(QPaintEvent *e) override
+    {
+        painted_.start();
+        later_.stop();
+        QScrollBar::paintEvent(e);
     }
 
 private:
     QRect shown_;
     int ends_ = -1;
+    bool news_ = false;
+    QElapsedTimer painted_;
+    QTimer later_;
 };
 
 } // namespace
@@ -75,7 +105,9 @@ LogMemo::LogMemo(QWidget *parent) : QAbstractScrollArea(parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setBackgroundRole(QPalette::Base);
-    viewport()->setAutoFillBackground(true);
+    // The log paints every pixel of what it is asked to: a scroll then moves
+    // what is on the screen and draws only the line it uncovers.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setCursor(Qt::IBeamCursor);
     // The form was drawn for an 8-point font: at that size a measurement line
     // fits the memo's width at the window's design size.
@@ -114,12 +146,18 @@ void LogMemo::flush()
     // from the end.
     QScrollBar *bar = verticalScrollBar();
     const bool atEnd = bar->value() == bar->maximum();
+    auto *v = static_cast<LogScrollBar *>(bar);
+    auto *h = static_cast<LogScrollBar *>(horizontalScrollBar());
+    v->setNews(true);
+    h->setNews(true);
     measureWidest();
     updateScrollBars();
     // Scrolling moves what is on the screen and draws only what it uncovers;
     // new lines still in sight are drawn where they are.
     if (atEnd)
         bar->setValue(bar->maximum());
+    v->setNews(false);
+    h->setNews(false);
     const int row = int(firstNew - bar->value());
     if (row <= visibleLines())
         viewport()->update(0, Margin + std::max(0, row) * lineHeight(), viewport()->width(), viewport()->height());
@@ -264,9 +302,10 @@ QRect LogMemo::characterRect(Position at) const
 
 // ---------------------------------------------------------------- painting
 
-void LogMemo::paintEvent(QPaintEvent *)
+void LogMemo::paintEvent(QPaintEvent *event)
 {
     QPainter p(viewport());
+    p.fillRect(event->rect(), palette().brush(QPalette::Base));
     p.setFont(font());
     const QFontMetricsF fm(font());
     const int lh = lineHeight();
@@ -280,8 +319,17 @@ void LogMemo::paintEvent(QPaintEvent *)
     const QColor highlightedText = palette().color(group, QPalette::HighlightedText);
     const Position selFrom = selectionStart(), selTo = selectionEnd();
     const int rows = viewport()->height() / lh + 2;
+    // Only the rows asked for are laid out: a scroll asks for the line it
+    // uncovers (and the margin), not for the lines it moved.
+    std::vector<char> asked(size_t(rows), 0);
+    auto rowAt = [&](int y) { return int(std::floor(double(y - Margin) / lh)); };
+    for (const QRect &r : event->region())
+        for (int row = std::max(0, rowAt(r.top())); row <= std::min(rows - 1, rowAt(r.bottom())); ++row)
+            asked[size_t(row)] = 1;
     int widest = widest_;
     for (int row = 0; row < rows && first + row < store_.size(); ++row) {
+        if (!asked[size_t(row)])
+            continue;
         const qsizetype line = first + row;
         const QString text = store_.line(line);
         const int top = Margin + row * lh;

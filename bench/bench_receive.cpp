@@ -1,14 +1,16 @@
 // Packets per second through the receive path: framing, decoding, log lines
 // and chart points, with the window's real memos. Fed in the chunk sizes the
 // port's event thread delivers, once into empty logs and once into logs that
-// already hold a day's worth of lines, and then with the crash-safe journal
-// writing every line and point.
+// already hold a week of lines, and then with the crash-safe journal
+// writing every line and point. With each run, the resident memory the
+// program holds a packet once they are in: a log line and its chart points.
 //
 //   build/bench/bench_receive [packets]
 
 #include "app/TfmMain.h"
 #include "link/statistika.h"
 #include "app/widgets.h"
+#include "tests/support/resident.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,7 +52,13 @@ void prefill(TfmMain &w, int lines)
             w.series(s).append(1.33, QStringLiteral("11:59"), Qt::green);
 }
 
-double run(int packets, int existing, bool journal)
+struct Figures
+{
+    double rate;          // packets a second
+    double bytesAPacket;  // resident memory grown, a packet
+};
+
+Figures run(int packets, int existing, bool journal)
 {
     TfmMain w;
     w.show();
@@ -66,6 +74,7 @@ double run(int packets, int existing, bool journal)
     QCoreApplication::processEvents();
 
     const QByteArray bytes = stream(packets);
+    const long before = residentKb();
     // What one event of the port typically holds at full line rate.
     const int sizes[] = {5, 10, 3, 2, 5, 20, 5, 10};
     QElapsedTimer timer;
@@ -92,7 +101,7 @@ double run(int packets, int existing, bool journal)
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (w.Memo1->lineCount() != existing + packets / 2)
         std::fprintf(stderr, "lost lines: %d\n", w.Memo1->lineCount());
-    return packets / seconds;
+    return {packets / seconds, (residentKb() - before) * 1024.0 / packets};
 }
 
 } // namespace
@@ -104,10 +113,11 @@ int main(int argc, char *argv[])
     const int packets = argc > 1 ? std::atoi(argv[1]) : 100000;
     const double lineRate = 38400.0 / 10 / 5; // 10 bits a byte, 5 bytes a packet
     for (bool journal : {false, true}) {
-        for (int existing : {0, 100000}) {
-            const double rate = run(packets, existing, journal);
-            std::printf("%6d lines in each log, journal %-3s: %9.0f packets/s (%.2f us/packet, %.0fx the line rate)\n",
-                        existing, journal ? "on" : "off", rate, 1e6 / rate, rate / lineRate);
+        for (int existing : {0, 604800}) { // empty logs, and a week in them
+            const auto [rate, bytes] = run(packets, existing, journal);
+            std::printf("%6d lines in each log, journal %-3s: %9.0f packets/s (%.2f us/packet, %.0fx the line rate), "
+                        "%.0f bytes held a packet\n",
+                        existing, journal ? "on" : "off", rate, 1e6 / rate, rate / lineRate, bytes);
         }
     }
     return 0;

@@ -41,8 +41,11 @@ public:
     // The running (or last) charge of the channel as it stands.
     const HistoryEntry &current(Channel ch) const { return channels_[size_t(ch)].entry; }
 
-    // How often a running charge's figures and lines are written.
-    static constexpr qint64 WriteEveryMs = 1000;
+    // How often a running charge's figures and lines are written: a crash
+    // loses the last few seconds of a charge's lines here (the journal keeps
+    // them), and a program logging overnight does not write its database
+    // every second.
+    static constexpr qint64 WriteEveryMs = 5000;
 
 private:
     // Idle: no charge; a sample begins one (the start block was missed).
