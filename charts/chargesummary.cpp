@@ -12,7 +12,7 @@ namespace {
 template <typename Sample>
 std::optional<double> largestRise(const std::vector<Sample> &samples)
 {
-    auto second = [&](size_t i) { return qRound64(samples[i].time * 86400); };
+    auto second = [&](size_t i) { return qint64(samples[i].second); };
     std::optional<double> best;
     size_t back = 0;
     for (size_t i = 0; i < samples.size(); ++i) {
@@ -104,26 +104,25 @@ void ChargeSummaries::sample(double time, double u, double t)
 {
     if (out_.empty())
         blockStarted(false);
-    Sample s{time, u, t};
     // The charge clock prints the time of day's way round: past a day it
     // starts again from 0. A clock started again (Stop and Start in the
     // middle of a charge) goes on from where it was.
-    if (previous_ >= 0 && s.time + carry_ < previous_)
-        carry_ += previous_ - (s.time + carry_) > 0.5 ? 1 : previous_ - (s.time + carry_);
-    s.time += carry_;
-    previous_ = s.time;
+    if (previous_ >= 0 && time + carry_ < previous_)
+        carry_ += previous_ - (time + carry_) > 0.5 ? 1 : previous_ - (time + carry_);
+    time += carry_;
+    previous_ = time;
     ChargeSummary &c = out_.back();
     if (c.samples == 0) {
-        c.firstTime = s.time;
-        c.firstU = c.peakU = s.u;
-        c.peakT = s.t;
+        c.firstTime = time;
+        c.firstU = c.peakU = u;
+        c.peakT = t;
     }
     ++c.samples;
-    c.lastTime = s.time;
-    c.finalU = s.u;
-    c.peakU = std::max(c.peakU, s.u);
-    c.peakT = std::max(c.peakT, s.t);
-    samples_.push_back(s);
+    c.lastTime = time;
+    c.finalU = u;
+    c.peakU = std::max(c.peakU, u);
+    c.peakT = std::max(c.peakT, t);
+    samples_.push_back({t, qint32(qRound64(time * 86400))});
 }
 
 void ChargeSummaries::resistance(const QString &ohms)

@@ -63,10 +63,12 @@ public:
     std::vector<ChargeSummary> charges(size_t count = size_t(-1)) const;
 
 private:
+    // What the largest rise needs of a sample: a day-long charge keeps
+    // 86 400 of them.
     struct Sample
     {
-        double time; // charge time, days, carried over midnight
-        double u, t;
+        double t;
+        qint32 second; // of the charge time, carried over midnight
     };
     std::vector<ChargeSummary> out_;
     std::vector<Sample> samples_; // of the last charge

@@ -12,19 +12,23 @@ void ChartSeries::append(double value, const QString &label, QColor colour)
         min_ = std::min(min_, value);
         max_ = std::max(max_, value);
     }
+    const QRgb rgb = colour.rgb();
+    if (runs_.empty() || runs_.back().label != label || runs_.back().colour != rgb)
+        runs_.push_back({int(values_.size()), label, rgb});
     values_.push_back(value);
-    if (labelTexts_.empty() || labelTexts_.back() != label)
-        labelTexts_.push_back(label);
-    labels_.push_back(quint32(labelTexts_.size() - 1));
-    colours_.push_back(colour.rgb());
+}
+
+const ChartSeries::Run &ChartSeries::runAt(int i) const
+{
+    const auto after = std::upper_bound(runs_.begin(), runs_.end(), i,
+                                        [](int point, const Run &r) { return point < r.first; });
+    return *(after - 1);
 }
 
 void ChartSeries::clear()
 {
     values_.clear();
-    labels_.clear();
-    labelTexts_.clear();
-    colours_.clear();
+    runs_.clear();
     min_ = max_ = 0;
 }
 

@@ -45,11 +45,12 @@ public:
     bool isEmpty() const { return values_.empty(); }
     ChartPoint point(int i) const
     {
-        return {values_[size_t(i)], label(i), colours_[size_t(i)]};
+        const Run &r = runAt(i);
+        return {values_[size_t(i)], r.label, r.colour};
     }
     // The values alone, side by side: drawing a long curve walks only these.
     const std::vector<double> &values() const { return values_; }
-    const QString &label(int i) const { return labelTexts_[labels_[size_t(i)]]; }
+    const QString &label(int i) const { return runAt(i).label; }
     double minValue() const { return min_; }
     double maxValue() const { return max_; }
 
@@ -64,12 +65,18 @@ public:
 private:
     QString name_;
     QString title_;
+    // Neighbouring points mostly carry the same "h:nn" text and colour: a
+    // run of them holds the two once, and a point is its value alone.
+    struct Run
+    {
+        int first; // the run's first point
+        QString label;
+        QRgb colour;
+    };
+    const Run &runAt(int i) const;
+
     std::vector<double> values_;
-    // Neighbouring points mostly carry the same "h:nn" text: each point
-    // holds the number of its text, each text is held once in a row.
-    std::vector<QString> labelTexts_;
-    std::vector<quint32> labels_;
-    std::vector<QRgb> colours_;
+    std::vector<Run> runs_;
     double min_ = 0, max_ = 0;
 };
 
