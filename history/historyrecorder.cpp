@@ -116,7 +116,8 @@ void HistoryRecorder::take(const LogEvent &e, const QStringList &lines, const QD
     c.dirty = true;
     if (e.kind == Kind::EndReport) {
         end(c, ChargeEnd::Report, now);
-    } else if (c.lastWrite.msecsTo(now) >= WriteEveryMs || e.kind != Kind::Sample) {
+    } else if (c.lastWrite.msecsTo(now) >= WriteEveryMs || c.pending.size() >= WriteEveryLines ||
+               e.kind != Kind::Sample) {
         refresh(c);
         write(c);
         c.lastWrite = now;

@@ -46,6 +46,8 @@ public:
     // them), and a program logging overnight does not write its database
     // every second.
     static constexpr qint64 WriteEveryMs = 5000;
+    // ... or once this many lines wait: a flood of samples is not held.
+    static constexpr qsizetype WriteEveryLines = 32768;
 
 private:
     // Idle: no charge; a sample begins one (the start block was missed).
