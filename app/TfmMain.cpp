@@ -169,11 +169,8 @@ void TfmMain::buildStatisticsPage()
     for (QLabel *l : {lbRecv, lbSend, Label25, LbCurrentTime, LbTimeA}) {
         info->addWidget(l);
         // Their texts change while data come; at a size of their own, a new
-        // text repaints the label and does not lay the window out again, and
-        // with a background of their own it does not repaint the group's
-        // frame behind them either.
+        // text repaints the label and does not lay the window out again.
         l->setFixedSize(110, l->sizeHint().height());
-        l->setAutoFillBackground(true);
     }
 
     SpeedButton1 = make<QToolButton>(TabStatis, "SpeedButton1");
