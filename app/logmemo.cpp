@@ -78,6 +78,13 @@ protected:
         QScrollBar::sliderChange(change);
     }
 
+    void resizeEvent(QResizeEvent *e) override
+    {
+        shown_ = {}; // the slider is drawn anew at the new size
+        ends_ = -1;
+        QScrollBar::resizeEvent(e);
+    }
+
     void paintEvent(QPaintEvent *e) override
     {
         painted_.start();
@@ -145,17 +152,22 @@ void LogMemo::flush()
     // The view follows new lines only when the user has not scrolled away
     // from the end.
     QScrollBar *bar = verticalScrollBar();
-    const bool atEnd = bar->value() == bar->maximum();
     auto *v = static_cast<LogScrollBar *>(bar);
     auto *h = static_cast<LogScrollBar *>(horizontalScrollBar());
     v->setNews(true);
     h->setNews(true);
+    // The line with the most characters stands for the widest; a few new
+    // lines are measured themselves (a Cyrillic text is wider than its
+    // count says).
+    if (store_.size() - firstNew <= 256)
+        for (qsizetype i = firstNew; i < store_.size(); ++i) {
+            const QString l = store_.line(i);
+            widest_ = std::max(widest_, xOf(l, l.size()));
+        }
     measureWidest();
-    updateScrollBars();
     // Scrolling moves what is on the screen and draws only what it uncovers;
     // new lines still in sight are drawn where they are.
-    if (atEnd)
-        bar->setValue(bar->maximum());
+    updateScrollBars();
     v->setNews(false);
     h->setNews(false);
     const int row = int(firstNew - bar->value());
@@ -234,8 +246,14 @@ void LogMemo::updateScrollBars()
 {
     const int visible = visibleLines();
     QScrollBar *v = verticalScrollBar();
+    // The view that shows the end keeps showing it, whatever changed the
+    // range (a resize, an edit, lines shown); lines not yet shown are not
+    // in the range.
+    const bool atEnd = v->value() == v->maximum();
     v->setPageStep(visible);
-    v->setRange(0, int(std::max<qsizetype>(0, store_.size() - visible)));
+    v->setRange(0, int(std::max<qsizetype>(0, store_.size() - unshown_ - visible)));
+    if (atEnd)
+        v->setValue(v->maximum());
     QScrollBar *h = horizontalScrollBar();
     const int width = viewport()->width();
     h->setPageStep(width);
@@ -254,10 +272,15 @@ void LogMemo::scrollContentsBy(int dx, int dy)
     // The vertical bar counts lines, the horizontal one pixels. The margins
     // do not move with the text: drawn again.
     QWidget *v = viewport();
-    v->scroll(dx, dy * lineHeight());
-    if (dy != 0)
+    const int py = dy * lineHeight();
+    v->scroll(dx, py);
+    if (py > 0)
+        v->update(0, py, v->width(), Margin);
+    else if (py < 0)
         v->update(0, 0, v->width(), Margin);
-    if (dx != 0)
+    if (dx > 0)
+        v->update(dx, 0, Margin, v->height());
+    else if (dx < 0)
         v->update(0, 0, Margin, v->height());
 }
 
@@ -272,7 +295,7 @@ void LogMemo::changeEvent(QEvent *e)
     }
 }
 
-LogMemo::Position LogMemo::hitTest(QPoint p) const
+LogMemo::Position LogMemo::hitTest(QPoint p, bool characterUnder) const
 {
     const qsizetype line = std::clamp<qsizetype>(verticalScrollBar()->value() + (p.y() - Margin) / lineHeight(), 0,
                                                  lastLine());
@@ -283,7 +306,7 @@ LogMemo::Position LogMemo::hitTest(QPoint p) const
     qsizetype column = 0;
     while (column < text.size()) {
         const qreal w = fm.horizontalAdvance(text[column]);
-        if (at + w / 2 > x)
+        if (at + (characterUnder ? w : w / 2) > x)
             break;
         at += w;
         ++column;
@@ -382,7 +405,12 @@ void LogMemo::paintEvent(QPaintEvent *event)
 LogMemo::Position LogMemo::clamped(Position at) const
 {
     at.line = std::clamp<qsizetype>(at.line, 0, lastLine());
-    at.column = std::clamp<qsizetype>(at.column, 0, lengthOf(at.line));
+    const QString text = store_.line(at.line);
+    at.column = std::clamp<qsizetype>(at.column, 0, text.size());
+    // Never between the two halves of a character.
+    if (at.column > 0 && at.column < text.size() && text[at.column].isLowSurrogate() &&
+        text[at.column - 1].isHighSurrogate())
+        --at.column;
     return at;
 }
 
@@ -404,12 +432,14 @@ void LogMemo::caretMoved(bool selectionChanged)
 
 void LogMemo::setCursorPosition(Position at, QTextCursor::MoveMode mode)
 {
-    const bool hadSelection = hasSelection();
+    const Position caret = caret_, anchor = anchor_;
     caret_ = clamped(at);
     if (mode == QTextCursor::MoveAnchor)
         anchor_ = caret_;
+    wantedX_ = -1;
     ensureCursorVisible();
-    caretMoved(hadSelection || hasSelection());
+    if (caret_ != caret || anchor_ != anchor)
+        caretMoved(anchor != caret || anchor_ != caret_);
 }
 
 LogMemo::Position LogMemo::wordStart(Position at) const
@@ -529,7 +559,12 @@ void LogMemo::ensureCursorVisible()
     else if (caret_.line >= v->value() + visible)
         v->setValue(int(caret_.line) - visible + 1);
     QScrollBar *h = horizontalScrollBar();
-    const int x = xOf(store_.line(caret_.line), caret_.column);
+    const QString line = store_.line(caret_.line);
+    const int x = xOf(line, caret_.column);
+    if (const int width = xOf(line, line.size()); width > widest_) {
+        widest_ = width;
+        updateScrollBars();
+    }
     const int room = viewport()->width() - 2 * Margin - CaretRoom;
     if (x < h->value())
         h->setValue(x);
@@ -575,9 +610,13 @@ void LogMemo::focusOutEvent(QFocusEvent *e)
 
 QString LogMemo::selectedText() const
 {
-    if (!hasSelection())
+    return textBetween(selectionStart(), selectionEnd());
+}
+
+QString LogMemo::textBetween(Position from, Position to) const
+{
+    if (!(from < to) || store_.isEmpty())
         return {};
-    const Position from = selectionStart(), to = selectionEnd();
     QStringList parts = store_.lines(from.line, to.line - from.line + 1);
     parts.last().truncate(to.column);
     parts.first().remove(0, from.column);
@@ -631,14 +670,17 @@ void LogMemo::insertText(const QString &text)
 
 void LogMemo::replaceRange(Position from, Position to, const QString &text)
 {
+    flush(); // lines that came are shown before the text changes under them
     from = clamped(from);
     to = clamped(to);
     if (to < from)
         std::swap(from, to);
     if (from == to && text.isEmpty())
         return;
-    const qsizetype removed = offsetOf(to) - offsetOf(from);
-    const qsizetype at = offsetOf(from);
+    // Offsets cost a walk through a piece of lines: only for a screen reader.
+    const bool told = QAccessible::isActive();
+    const qsizetype at = told ? offsetOf(from) : 0;
+    const QString removed = told ? textBetween(from, to) : QString();
     const QString head = store_.line(from.line).left(from.column);
     const QString tail = store_.line(to.line).mid(to.column);
     const QStringList parts = (head + text + tail).split(QLatin1Char('\n'));
@@ -648,16 +690,15 @@ void LogMemo::replaceRange(Position from, Position to, const QString &text)
     if (store_.size() == 1 && store_.line(0).isEmpty())
         store_.clear();
     modified_ = true;
-    widest_ = 0;
     widestMeasured_ = -1;
     measureWidest();
     updateScrollBars();
     caret_ = anchor_ = clamped({from.line + parts.size() - 1, parts.last().size() - tail.size()});
     wantedX_ = -1;
     ensureCursorVisible();
-    if (QAccessible::isActive()) {
-        if (removed > 0) {
-            QAccessibleTextRemoveEvent ev(this, int(at), QString(removed, QLatin1Char(' ')));
+    if (told) {
+        if (!removed.isEmpty()) {
+            QAccessibleTextRemoveEvent ev(this, int(at), removed);
             QAccessible::updateAccessibility(&ev);
         }
         if (!text.isEmpty()) {
@@ -771,9 +812,14 @@ bool LogMemo::handleKey(QKeyEvent *e, bool justAsk)
             insertText(QStringLiteral("\n"));
         return true;
     }
+    // Text as typed: plain or shifted keys; Alt with a letter is the
+    // window's (a label's mnemonic), and Ctrl with Alt is AltGr where a
+    // layout has it so, typing but never taken over from a shortcut.
     const QString text = e->text();
-    const bool command = e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
-    if (!command && !text.isEmpty() && (text.front().isPrint() || text.front() == QLatin1Char('\t'))) {
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier);
+    const bool altGr = mods == (Qt::ControlModifier | Qt::AltModifier);
+    if ((mods == Qt::NoModifier || (altGr && !justAsk)) && !text.isEmpty() &&
+        (text.front().isPrint() || text.front() == QLatin1Char('\t'))) {
         if (!justAsk)
             insertText(text);
         return true;
@@ -876,7 +922,7 @@ void LogMemo::mouseDoubleClickEvent(QMouseEvent *e)
         QAbstractScrollArea::mouseDoubleClickEvent(e);
         return;
     }
-    const Position at = hitTest(e->position().toPoint());
+    const Position at = hitTest(e->position().toPoint(), true);
     const QString text = store_.line(at.line);
     qsizetype from = at.column, to = at.column;
     if (to < text.size() && isWordCharacter(text[to])) {
@@ -890,4 +936,6 @@ void LogMemo::mouseDoubleClickEvent(QMouseEvent *e)
     anchor_ = {at.line, from};
     setCursorPosition({at.line, to}, QTextCursor::KeepAnchor);
     selecting_ = false;
+    if (hasSelection() && QGuiApplication::clipboard()->supportsSelection())
+        QGuiApplication::clipboard()->setText(selectedText(), QClipboard::Selection);
 }

@@ -71,9 +71,10 @@ public:
     // interface speaks in them).
     qsizetype offsetOf(Position at) const;
     Position positionAt(qsizetype offset) const;
-    // The position under a point of the viewport, and the rectangle of a
-    // character there.
-    Position hitTest(QPoint viewportPoint) const;
+    // The position under a point of the viewport (the nearest place
+    // between two characters, or the character under it), and the
+    // rectangle of a character there.
+    Position hitTest(QPoint viewportPoint, bool characterUnder = false) const;
     QRect characterRect(Position at) const;
     // Replaces the selection by typed or pasted text, as the user does.
     void insertText(const QString &text);
@@ -116,6 +117,7 @@ private:
     Position clamped(Position at) const;
     Position selectionStart() const { return std::min(anchor_, caret_); }
     Position selectionEnd() const { return std::max(anchor_, caret_); }
+    QString textBetween(Position from, Position to) const;
     // Replaces the text between two positions; a hand edit.
     void replaceRange(Position from, Position to, const QString &text);
     bool handleKey(QKeyEvent *e, bool justAsk);

@@ -115,7 +115,7 @@ public:
         const QPoint p = memo()->viewport()->mapFromGlobal(point);
         if (!memo()->viewport()->rect().contains(p))
             return -1;
-        return int(memo()->offsetOf(memo()->hitTest(p)));
+        return int(memo()->offsetOf(memo()->hitTest(p, true)));
     }
     void scrollToSubstring(int start, int end) override
     {

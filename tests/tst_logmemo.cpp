@@ -241,6 +241,84 @@ private slots:
         memo.repaint();
     }
 
+    // The view keeps following the end when its size changes and when the
+    // user types while lines wait to be shown; an edit shows those lines
+    // first, so nothing counts them twice.
+    void keepsFollowing()
+    {
+        LogMemo memo;
+        memo.setFlushTimer(false);
+        memo.resize(300, 300);
+        memo.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&memo));
+        QScrollBar *bar = memo.verticalScrollBar();
+        for (int i = 0; i < 100; ++i)
+            memo.addLine(QStringLiteral("line %1").arg(i));
+        memo.flush();
+        QCOMPARE(bar->value(), bar->maximum());
+        memo.resize(300, 200);
+        memo.addLine(QStringLiteral("after the resize"));
+        memo.flush();
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(bar->maximum() > 80);
+
+        memo.addLine(QStringLiteral("waiting"));
+        memo.addLine(QStringLiteral("waiting too"));
+        memo.setFocus();
+        memo.setCursorPosition({0, 0});
+        type(&memo, QStringLiteral(">"));
+        QVERIFY(!memo.hasPending());
+        QCOMPARE(memo.line(0), QStringLiteral(">line 0"));
+        QCOMPARE(memo.lines().mid(101), (QStringList{"waiting", "waiting too"}));
+        memo.moveCursor(QTextCursor::End);
+        QCOMPARE(bar->value(), bar->maximum());
+        memo.addLine(QStringLiteral("next"));
+        memo.flush();
+        QCOMPARE(bar->value(), bar->maximum());
+
+        // Everything deleted while a line waits: the log is empty, then
+        // takes the next line.
+        memo.addLine(QStringLiteral("one more"));
+        QTest::keyClick(&memo, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&memo, Qt::Key_Delete);
+        QCOMPARE(memo.lineCount(), 0);
+        memo.flush();
+        memo.addLine(QStringLiteral("fresh"));
+        memo.flush();
+        QCOMPARE(memo.lines(), QStringList{"fresh"});
+    }
+
+    // Keys a text field leaves to the window, characters outside the basic
+    // plane, and a double click on the last half of a word's last letter.
+    void keysAndCharacters()
+    {
+        LogMemo memo;
+        memo.resize(400, 200);
+        memo.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&memo));
+        memo.setLines({QStringLiteral("Конец заряда."), QString::fromUtf8("a\xF0\x9F\x94\x8B b")});
+        memo.setFocus();
+        QKeyEvent altA(QEvent::ShortcutOverride, Qt::Key_A, Qt::AltModifier, QStringLiteral("a"));
+        QApplication::sendEvent(&memo, &altA);
+        QVERIFY(!altA.isAccepted()); // a label's mnemonic, not the log's
+        QTest::keyClick(&memo, Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(memo.line(0), QStringLiteral("Конец заряда."));
+
+        // The battery sign is one character: the caret steps over it, and
+        // a position between its halves is taken as the one before it.
+        memo.setCursorPosition({1, 1});
+        QTest::keyClick(&memo, Qt::Key_Right);
+        QCOMPARE(memo.cursorPosition(), position(1, 3));
+        memo.setCursorPosition({1, 2});
+        QCOMPARE(memo.cursorPosition(), position(1, 1));
+        QTest::keyClick(&memo, Qt::Key_Delete);
+        QCOMPARE(memo.line(1), QStringLiteral("a b"));
+
+        const QRect last = memo.characterRect(position(0, 11)); // the last "а" of "заряда"
+        QTest::mouseDClick(memo.viewport(), Qt::LeftButton, {}, QPoint(last.right() - 1, last.center().y()));
+        QCOMPARE(memo.selectedText(), QStringLiteral("заряда"));
+    }
+
     // A screen reader reads the text, follows the caret and selects.
     void screenReader()
     {
