@@ -158,8 +158,8 @@ void LogMemo::flush()
     h->setNews(true);
     // The line with the most characters stands for the widest; a few new
     // lines are measured themselves (a Cyrillic text is wider than its
-    // count says).
-    if (store_.size() - firstNew <= 256)
+    // count says), but not a flood's hundreds a pass.
+    if (store_.size() - firstNew <= 16)
         for (qsizetype i = firstNew; i < store_.size(); ++i) {
             const QString l = store_.line(i);
             widest_ = std::max(widest_, xOf(l, l.size()));
