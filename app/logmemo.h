@@ -34,7 +34,6 @@ public:
     QString line(int i) const { return store_.line(i); }
     QStringList lines() const { return store_.lines(); }
     QString text() const { return store_.text(); }
-    QString toPlainText() const { return text(); }
     const LineStore &store() const { return store_; }
     // Shows the lines that came since the last call.
     void flush();
@@ -76,6 +75,9 @@ public:
     // rectangle of a character there.
     Position hitTest(QPoint viewportPoint, bool characterUnder = false) const;
     QRect characterRect(Position at) const;
+    // The word at a position (a letter, digit or '_' run), else the one
+    // character there: the columns it spans.
+    std::pair<qsizetype, qsizetype> wordAround(Position at) const;
     // Replaces the selection by typed or pasted text, as the user does.
     void insertText(const QString &text);
 
@@ -111,6 +113,8 @@ protected:
     void changeEvent(QEvent *e) override;
 
 private:
+    // Room between the frame and the text, as a text editor leaves it.
+    static constexpr int Margin = 4;
     // A log with no line still has a place for the caret.
     qsizetype lastLine() const { return std::max<qsizetype>(0, store_.size() - 1); }
     qsizetype lengthOf(qsizetype line) const { return store_.line(line).size(); }

@@ -152,16 +152,9 @@ private:
         case QAccessible::CharBoundary:
             return {offset, std::min(count, offset + 1)};
         case QAccessible::WordBoundary: {
-            qsizetype from = at.column, to = at.column;
-            auto word = [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); };
-            if (to < line.size() && word(line[to])) {
-                while (from > 0 && word(line[from - 1]))
-                    --from;
-                while (to < line.size() && word(line[to]))
-                    ++to;
-            } else {
-                to = std::min(line.size() + 1, to + 1);
-            }
+            auto [from, to] = memo()->wordAround(at);
+            if (from == to) // at the line's end: its break
+                ++to;
             return {lineStart + from, std::min(count, lineStart + to)};
         }
         case QAccessible::NoBoundary:

@@ -220,11 +220,3 @@ std::pair<qsizetype, qsizetype> LineStore::positionAt(qsizetype offset) const
     }
     return {lines_ - 1, 0}; // not reached: the last line takes any rest
 }
-
-qsizetype LineStore::memoryUse() const
-{
-    qsizetype n = qsizetype(pieces_.capacity() * sizeof(Piece));
-    for (const Piece &p : pieces_)
-        n += p.bytes.capacity() + qsizetype(p.ends.capacity() * sizeof(quint32));
-    return n;
-}

@@ -39,8 +39,6 @@ public:
     // The line and column of an offset into text(), where each line break
     // counts one; past the end is the end of the last line.
     std::pair<qsizetype, qsizetype> positionAt(qsizetype offset) const;
-    // Bytes held, for the benchmarks.
-    qsizetype memoryUse() const;
 
 private:
     struct Piece
