@@ -39,6 +39,8 @@ void HistoryWriter::run(QString path)
     // connected since this object was made.
     HistoryStore store;
     bool failing = false;
+    QString told;
+    std::chrono::steady_clock::time_point goodSince;
     for (;;) {
         std::deque<Job> batch;
         {
@@ -81,11 +83,17 @@ void HistoryWriter::run(QString path)
                 store.rollback();
             }
         }
+        const auto now = std::chrono::steady_clock::now();
         if (ok) {
+            if (failing)
+                goodSince = now;
             failing = false;
         } else if (!failing) {
             failing = true;
-            emit failed(why);
+            if (why != told || now - goodSince >= retellAfter_) {
+                told = why;
+                emit failed(why);
+            }
         }
         {
             std::lock_guard lock(mutex_);

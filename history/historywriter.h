@@ -9,6 +9,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -34,9 +35,17 @@ public:
     // Returns once every job posted so far has run.
     void flush();
 
+    // A disk nearly full takes the small writes and refuses the larger ones,
+    // so writing may fail, go well and fail again every few seconds: the
+    // same trouble is told again only after writing went well this long.
+    static constexpr std::chrono::milliseconds RetellAfter{60000};
+    // Set before the first job is posted (tests tell every failure).
+    void setRetellAfter(std::chrono::milliseconds quiet) { retellAfter_ = quiet; }
+
 signals:
     // Writing failed where it went well before (or opening failed); said
-    // once until a write succeeds again. Emitted on the writer's thread.
+    // once, and again only for another trouble or after writing went well
+    // for RetellAfter. Emitted on the writer's thread.
     void failed(const QString &message);
 
 private:
@@ -48,4 +57,5 @@ private:
     std::deque<Job> jobs_;
     quint64 posted_ = 0, finished_ = 0;
     bool stop_ = false;
+    std::chrono::milliseconds retellAfter_ = RetellAfter;
 };

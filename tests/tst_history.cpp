@@ -231,7 +231,7 @@ private slots:
         RecordingView view;
         now_ = QDateTime(QDate(2026, 12, 7), QTime(10, 0));
         view.receiver.clock.start(Clock::timeOfDay());
-        // A sample's lines go to the writer every two seconds: a page of
+        // A sample's lines go to the writer every few seconds: a page of
         // them is soon more than the room left.
         for (int i = 0; i < 200; ++i)
             sendSample(view, recorder, Channel::A, quint16(4800 + i));
@@ -268,6 +268,33 @@ private slots:
         QCOMPARE(failed.count(), 1);
         QVERIFY2(failed.first().first().toString().contains(QStringLiteral("нет права записи")),
                  qPrintable(failed.first().first().toString()));
+    }
+
+    // Writing that fails, goes well and fails again (a disk nearly full
+    // takes the small writes only) tells its trouble once; another trouble
+    // is told at once, and so is the same one after a quiet spell.
+    void troubleThatComesAndGoesIsToldOnce()
+    {
+        for (const bool quiet : {true, false}) {
+            HistoryWriter writer(db(quiet ? "flap-quiet.db" : "flap-retell.db"));
+            if (!quiet)
+                writer.setRetellAfter(std::chrono::milliseconds(0));
+            QSignalSpy failed(&writer, &HistoryWriter::failed);
+            for (int i = 0; i < 3; ++i) {
+                writer.post([](HistoryStore &s) { return s.execute("INSERT INTO nothing VALUES (1)"); });
+                writer.flush();
+                writer.post([](HistoryStore &s) { return s.setMeta(QStringLiteral("k"), QStringLiteral("v")); });
+                writer.flush();
+            }
+            QCOMPARE(failed.count(), quiet ? 1 : 3);
+            writer.post([](HistoryStore &s) { return s.execute("INSERT INTO nowhere VALUES (1)"); });
+            writer.flush();
+            QCOMPARE(failed.count(), quiet ? 2 : 4);
+            QVERIFY2(failed.first().first().toString().contains(QStringLiteral("nothing")),
+                     qPrintable(failed.first().first().toString()));
+            QVERIFY2(failed.last().first().toString().contains(QStringLiteral("nowhere")),
+                     qPrintable(failed.last().first().toString()));
+        }
     }
 
     void twoProgramsWriteAtOnce()
