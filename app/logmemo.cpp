@@ -35,8 +35,10 @@ QString typedText(QString text)
 
 // A log's bar changes with every line that comes, but its slider moves by
 // a pixel only every so many lines: repainted only when it does, and for
-// new lines at most once a second. A styled bar costs more to paint than
-// the lines; what the user does with it shows at once.
+// new lines at most once a second. Only what changed is drawn again, the
+// slider's two ends and its middle, not the whole bar: a styled bar's
+// tall fills cost more than the lines. What the user does with it shows
+// at once.
 class LogScrollBar : public QScrollBar
 {
 public:
@@ -45,31 +47,31 @@ public:
     LogScrollBar(Qt::Orientation o, QWidget *parent) : QScrollBar(o, parent)
     {
         later_.setSingleShot(true);
-        connect(&later_, &QTimer::timeout, this, [this] { update(); });
+        connect(&later_, &QTimer::timeout, this, [this] { repaintChanged(); });
     }
 
-    // Changes from here on come from new lines.
-    void setNews(bool on) { news_ = on; }
+    // Changes from here on come from new lines; they are weighed once the
+    // news is all in (a new range leaves the view short of the end for a
+    // moment, which is no change worth drawing).
+    void setNews(bool on)
+    {
+        news_ = on;
+        if (!on && unsettled_)
+            settle(true);
+    }
 
 protected:
     void sliderChange(SliderChange change) override
     {
         if (change == SliderRangeChange || change == SliderValueChange || change == SliderStepsChange) {
-            QStyleOptionSlider option;
-            initStyleOption(&option);
-            const QRect slider = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
-            // At either end an arrow is enabled or not.
-            const int ends = (value() > minimum() ? 1 : 0) | (value() < maximum() ? 2 : 0);
-            if (slider == shown_ && ends == ends_)
-                return;
-            shown_ = slider;
-            ends_ = ends;
-            if (news_ && painted_.isValid() && painted_.elapsed() < NewsRepaintMs) {
-                if (!later_.isActive())
-                    later_.start(int(NewsRepaintMs - painted_.elapsed()));
-                return;
-            }
+            if (news_)
+                unsettled_ = true;
+            else
+                settle(false);
+            return;
         }
+        changed_ = {};
+        later_.stop();
         QScrollBar::sliderChange(change);
     }
 
@@ -83,14 +85,64 @@ protected:
     void paintEvent(QPaintEvent *e) override
     {
         painted_.start();
-        later_.stop();
         QScrollBar::paintEvent(e);
     }
 
 private:
+    void settle(bool news)
+    {
+        unsettled_ = false;
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect slider = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+        // At either end an arrow is enabled or not.
+        const int ends = (value() > minimum() ? 1 : 0) | (value() < maximum() ? 2 : 0);
+        if (slider == shown_ && ends == ends_)
+            return;
+        changed_ += ends == ends_ && shown_.isValid() ? sliderChanged(shown_, slider) : QRegion(rect());
+        shown_ = slider;
+        ends_ = ends;
+        if (news && painted_.isValid() && painted_.elapsed() < NewsRepaintMs) {
+            if (!later_.isActive())
+                later_.start(int(NewsRepaintMs - painted_.elapsed()));
+            return;
+        }
+        repaintChanged();
+    }
+
+    // Where the slider was and where it is differ only at its ends, and in
+    // its middle where a style may draw a grip; the rest of it, and the
+    // groove around it, look the same along the bar.
+    QRegion sliderChanged(const QRect &was, const QRect &is) const
+    {
+        // A style draws the slider's edge a little beyond its rectangle.
+        const int edge = 4, grip = 8;
+        const bool vertical = orientation() == Qt::Vertical;
+        const QRect both = vertical ? was.united(is).adjusted(0, -edge, 0, edge) : was.united(is).adjusted(-edge, 0, edge, 0);
+        const QRect common = was.intersected(is);
+        if (common.isEmpty())
+            return both;
+        QRegion changed(both);
+        changed -= vertical ? common.adjusted(0, edge, 0, -edge) : common.adjusted(edge, 0, -edge, 0);
+        for (const QRect &r : {was, is}) {
+            const QPoint c = r.center();
+            changed += vertical ? QRect(both.left(), c.y() - grip, both.width(), 2 * grip + 1)
+                                : QRect(c.x() - grip, both.top(), 2 * grip + 1, both.height());
+        }
+        return changed;
+    }
+
+    void repaintChanged()
+    {
+        later_.stop();
+        update(changed_);
+        changed_ = {};
+    }
+
     QRect shown_;
     int ends_ = -1;
-    bool news_ = false;
+    bool news_ = false, unsettled_ = false;
+    QRegion changed_;
     QElapsedTimer painted_;
     QTimer later_;
 };
@@ -123,6 +175,12 @@ LogMemo::LogMemo(QWidget *parent) : QAbstractScrollArea(parent)
     flushTimer_.setInterval(FlushInterval);
     connect(&flushTimer_, &QTimer::timeout, this, &LogMemo::flush);
     verticalScrollBar()->setSingleStep(1);
+    // The scroll area lays its bars out again at every new range, and that
+    // raises them, which draws both bars whole: with a line a second that
+    // is most of what a log costs. They are laid out here only when one
+    // comes or goes.
+    for (QScrollBar *bar : {verticalScrollBar(), horizontalScrollBar()})
+        disconnect(bar, SIGNAL(rangeChanged(int,int)), this, SLOT(_q_showOrHideScrollBars()));
     updateScrollBars();
 }
 
@@ -254,6 +312,22 @@ void LogMemo::updateScrollBars()
     h->setPageStep(width);
     h->setSingleStep(std::max(1, QFontMetrics(font()).averageCharWidth() * 2));
     h->setRange(0, std::max(0, widest_ + 2 * Margin + CaretRoom - width));
+    if (barsNeeded() != barsNeeded_ && !layoutPosted_) {
+        // After this pass, as the scroll area itself would: the new layout
+        // resizes the view, which comes back here.
+        layoutPosted_ = true;
+        QMetaObject::invokeMethod(this, [this] {
+            layoutPosted_ = false;
+            barsNeeded_ = barsNeeded();
+            // Setting a policy lays the bars out, whatever it was.
+            setVerticalScrollBarPolicy(verticalScrollBarPolicy());
+        }, Qt::QueuedConnection);
+    }
+}
+
+int LogMemo::barsNeeded() const
+{
+    return (verticalScrollBar()->maximum() > 0 ? 1 : 0) | (horizontalScrollBar()->maximum() > 0 ? 2 : 0);
 }
 
 void LogMemo::resizeEvent(QResizeEvent *e)

@@ -129,6 +129,7 @@ private:
     int visibleLines() const;
     int xOf(const QString &text, qsizetype column) const;
     void updateScrollBars();
+    int barsNeeded() const; // 1 vertical, 2 horizontal
     void measureWidest();
     void restartBlink();
     void caretMoved(bool selectionChanged);
@@ -146,6 +147,8 @@ private:
     qsizetype widestMeasured_ = -1; // the longest line that was measured
     bool selecting_ = false;
     bool caretShown_ = true;
+    int barsNeeded_ = 0; // the bars as last laid out
+    bool layoutPosted_ = false;
     QBasicTimer blink_;
     QTimer flushTimer_;
     bool ownFlushTimer_ = true;

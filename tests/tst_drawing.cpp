@@ -1,0 +1,120 @@
+// What the screen shows after the small repaints a running charge makes
+// (a log's slider creeping a line at a time) is what drawing the widget
+// whole shows, and bars that come and go still do.
+
+#include "app/logmemo.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+
+namespace {
+
+// The widget as its window's backing store holds it, and as drawn afresh.
+QImage onScreen(QWidget *w)
+{
+    const QPoint at = w->mapTo(w->window(), QPoint(0, 0));
+    return w->screen()
+        ->grabWindow(w->window()->winId(), at.x(), at.y(), w->width(), w->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+QImage drawnWhole(QWidget *w)
+{
+    return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Empty when the widget on screen is the widget drawn whole, else where and
+// how they differ first.
+QString differs(QWidget *w)
+{
+    const QImage shown = onScreen(w), whole = drawnWhole(w);
+    if (shown.size() != whole.size())
+        return QStringLiteral("%1: %2x%3 on screen, %4x%5 drawn whole")
+            .arg(w->metaObject()->className())
+            .arg(shown.width()).arg(shown.height()).arg(whole.width()).arg(whole.height());
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (shown.pixel(x, y) != whole.pixel(x, y))
+                return QStringLiteral("%1 at %2,%3: %4 on screen, %5 drawn whole")
+                    .arg(w->metaObject()->className()).arg(x).arg(y)
+                    .arg(shown.pixel(x, y), 8, 16).arg(whole.pixel(x, y), 8, 16);
+    return {};
+}
+
+// The bars wait up to a second to show what new lines did to them.
+constexpr int NewsSettleMs = 1300;
+
+} // namespace
+
+class TestDrawing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Lines a second at a time, then the user scrolling and jumping: each
+    // time the bars on screen are the bars drawn whole.
+    void logBarsAsTheyAre()
+    {
+        LogMemo memo;
+        memo.setFlushTimer(false);
+        memo.setFocusPolicy(Qt::NoFocus); // no caret blinking between the two pictures
+        memo.resize(260, 180);
+        memo.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&memo));
+        QScrollBar *bar = memo.verticalScrollBar();
+        QString wide;
+        for (int i = 0; i < 150; ++i) {
+            memo.addLine(QStringLiteral("00:%1  ADC=%2  U=1.2825").arg(i, 2, 10, QLatin1Char('0')).arg(500 + i) + wide);
+            if (i % 40 == 39)
+                wide += QStringLiteral(" wider");
+            memo.flush();
+            QTest::qWait(i % 7 == 0 ? 40 : 1);
+        }
+        QTest::qWait(NewsSettleMs);
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(differs(bar), QString());
+        QCOMPARE(differs(memo.horizontalScrollBar()), QString());
+        for (int to : {bar->maximum() - 1, 60, 0, 3, bar->maximum()}) {
+            bar->setValue(to);
+            QTest::qWait(30); // the user's own scrolling shows at once
+            QCOMPARE(differs(bar), QString());
+            QCOMPARE(differs(memo.viewport()), QString());
+        }
+    }
+
+    // A bar that shows only when needed comes with the lines that need it
+    // and goes with them.
+    void barsComeAndGo()
+    {
+        LogMemo memo;
+        memo.setFlushTimer(false);
+        memo.setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        memo.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        memo.resize(260, 180);
+        memo.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&memo));
+        memo.addLine(QStringLiteral("one short line"));
+        memo.flush();
+        QTest::qWait(20);
+        QVERIFY(!memo.verticalScrollBar()->isVisible());
+        QVERIFY(!memo.horizontalScrollBar()->isVisible());
+        for (int i = 0; i < 60; ++i)
+            memo.addLine(QStringLiteral("line %1").arg(i));
+        memo.flush();
+        QTRY_VERIFY(memo.verticalScrollBar()->isVisible());
+        QVERIFY(!memo.horizontalScrollBar()->isVisible());
+        memo.addLine(QString(200, QLatin1Char('x')));
+        memo.flush();
+        QTRY_VERIFY(memo.horizontalScrollBar()->isVisible());
+        memo.setLines({QStringLiteral("short again")});
+        QTRY_VERIFY(!memo.verticalScrollBar()->isVisible());
+        QTRY_VERIFY(!memo.horizontalScrollBar()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestDrawing)
+
+#include "tst_drawing.moc"
