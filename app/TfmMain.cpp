@@ -221,6 +221,7 @@ void TfmMain::connectHandlers()
     }
     connectHandler(Timer1, &QTimer::timeout, this, [this] {
         Timer1->setInterval(ClockTickMs); // after a pass that showed the clock
+        clockTickedAlone_ = true;
         Timer1Timer();
     });
     connectParameterHandlers();

@@ -475,6 +475,9 @@ private:
     // (a charger's sample a second) shows at once.
     static constexpr int ScreenPaceMs = 333;
     static constexpr int ClockTickMs = 1000; // Timer1
+    // The clocks last ticked on their own timer, not with news: the next
+    // news moves their tick to come with it.
+    bool clockTickedAlone_ = false;
     ScreenPacer *screenPace_ = nullptr; // runs while the link brings news
     void paceScreen() { screenPace_->news(); }
     void showNews();

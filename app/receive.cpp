@@ -70,6 +70,7 @@ void TfmMain::btnStartClick()
     try {
         if (!ComPort1->Connected()) {
             Timer1->start(ClockTickMs);
+            clockTickedAlone_ = false;
             // A charge restored from the journal keeps the start it had.
             if (!resumeCharge_) {
                 const double now = Clock::timeOfDay();
@@ -160,6 +161,7 @@ void TfmMain::reconnectTimerTimer()
     // The charge goes on: its clock keeps the start it had.
     btnStart->setText(QStringLiteral("Stop"));
     Timer1->start(ClockTickMs);
+    clockTickedAlone_ = false;
     setStatusPanelText(1, QStringLiteral("связь восстановлена - ") + Fmt::longTime(Clock::timeOfDay()));
 }
 
@@ -244,10 +246,17 @@ void TfmMain::showNews()
     // The clocks tick with the news, in the same pass of the screen, rather
     // than a moment later in one of their own: a tick due within half a
     // second comes now. Without news their timer ticks on, a little after
-    // the second the news would have come.
-    if (Timer1->isActive() && Timer1->remainingTime() <= ClockTickMs / 2) {
-        Timer1Timer();
-        Timer1->start(ClockTickMs + ClockTickMs / 4);
+    // the second the news would have come. A tick of their own shortly
+    // before the news puts the next one off just the same, so that it falls
+    // with the next news (a charger's samples come a second apart): the
+    // clock shows one second a little longer, once, and from then on the
+    // window is drawn once a second, not twice.
+    if (Timer1->isActive()) {
+        const bool due = Timer1->remainingTime() <= ClockTickMs / 2;
+        if (due)
+            Timer1Timer();
+        if (std::exchange(clockTickedAlone_, false) || due)
+            Timer1->start(ClockTickMs + ClockTickMs / 4);
     }
     Memo1->flush();
     Memo2->flush();

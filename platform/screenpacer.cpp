@@ -4,21 +4,30 @@ ScreenPacer::ScreenPacer(int intervalMs, std::function<void()> show, QObject *pa
     : QObject(parent), interval_(intervalMs), show_(std::move(show))
 {
     pass_.setSingleShot(true);
-    connect(&pass_, &QTimer::timeout, this, [this] {
-        lastPass_.start();
-        show_();
-    });
+    connect(&pass_, &QTimer::timeout, this, &ScreenPacer::pass);
+}
+
+void ScreenPacer::pass()
+{
+    posted_ = false;
+    lastPass_.start();
+    show_();
 }
 
 bool ScreenPacer::running() const
 {
-    return pass_.isActive() || (lastPass_.isValid() && lastPass_.elapsed() < interval_);
+    return posted_ || pass_.isActive() || (lastPass_.isValid() && lastPass_.elapsed() < interval_);
 }
 
 void ScreenPacer::news()
 {
-    if (pass_.isActive())
+    if (posted_ || pass_.isActive())
         return;
     const qint64 since = lastPass_.isValid() ? lastPass_.elapsed() : interval_;
-    pass_.start(int(std::max<qint64>(0, interval_ - since)));
+    if (since < interval_) {
+        pass_.start(int(interval_ - since));
+        return;
+    }
+    posted_ = true;
+    QMetaObject::invokeMethod(this, &ScreenPacer::pass, Qt::QueuedConnection);
 }

@@ -5,6 +5,11 @@
 // news within the pace of the last pass waits for the next pass, one pace
 // after it. There are no passes without news: a program logging two lines
 // a second wakes for them and for nothing else.
+//
+// The pass after a quiet spell is a posted call, not a zero timer: it runs
+// before the screen's own repaint request (posted at a lower priority), so
+// whatever the delivery itself put on screen (a counter, a label) is drawn
+// in the same pass as the news, and the window is drawn once, not twice.
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -25,7 +30,10 @@ public:
     bool running() const;
 
 private:
+    void pass();
+
     int interval_;
+    bool posted_ = false; // a pass is posted to run when the event loop is back
     QTimer pass_;
     QElapsedTimer lastPass_;
     std::function<void()> show_;

@@ -3,8 +3,11 @@
 // whole shows, and bars that come and go still do.
 
 #include "app/logmemo.h"
+#include "platform/screenpacer.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
@@ -82,6 +85,45 @@ private slots:
             QTest::qWait(30); // the user's own scrolling shows at once
             QCOMPARE(differs(bar), QString());
             QCOMPARE(differs(memo.viewport()), QString());
+        }
+    }
+
+    // News after a quiet spell is drawn in the same pass of the screen as
+    // what the delivery that brought it showed itself (the received count):
+    // one pass, not two.
+    void newsAndItsDeliveryInOnePass()
+    {
+        QWidget window;
+        auto *counter = new QLabel(QStringLiteral("Принято"));
+        auto *news = new QLabel(QStringLiteral("-"));
+        auto *layout = new QVBoxLayout(&window);
+        for (QLabel *l : {counter, news}) {
+            l->setFixedSize(200, 20); // as the window's own: a new text lays nothing out
+            layout->addWidget(l);
+        }
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(50);
+        struct Passes : QObject
+        {
+            int count = 0;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                count += e->type() == QEvent::UpdateRequest;
+                return false;
+            }
+        } passes;
+        window.installEventFilter(&passes);
+        ScreenPacer pacer(333, [&] { news->setText(QStringLiteral("00:00:01 ADC=500")); });
+        for (int second = 1; second <= 2; ++second) {
+            counter->setText(QStringLiteral("Прин. %1").arg(5 * second));
+            pacer.news();
+            QTRY_COMPARE(news->text(), QStringLiteral("00:00:01 ADC=500"));
+            QTest::qWait(400); // the pace over: the next news comes after a quiet spell
+            QCOMPARE(passes.count, second);
+            news->setText(QStringLiteral("-"));
+            QTest::qWait(50);
+            passes.count = second;
         }
     }
 

@@ -183,6 +183,35 @@ private slots:
         QCOMPARE(w.LbCurrentTime->text(), QStringLiteral("00:00:30"));
     }
 
+    // The charge clocks tick with the news: a tick due soon comes with it,
+    // and a tick of their own just before it puts the next one off, so that
+    // a sample a second draws the window once a second, not twice.
+    void clockTicksWithTheNews()
+    {
+        Window w;
+        const QByteArray sample = QByteArray::fromHex("01019100FD");
+        // Due within half a second: the news shows the clocks now.
+        w.Timer1->start(300);
+        now_ = now_.addSecs(1);
+        feed(w, sample);
+        QTRY_COMPARE(w.LbCurrentTime->text(), QStringLiteral("10:12:08"));
+        QVERIFY(w.Timer1->remainingTime() > 1000);
+        // Their own tick, then the news a moment later (after a quiet spell,
+        // so it shows at once): the next tick is put off past the next
+        // second's news, which brings it.
+        w.Timer1->start(10);
+        now_ = now_.addSecs(1);
+        QTRY_COMPARE(w.LbCurrentTime->text(), QStringLiteral("10:12:09"));
+        QTest::qWait(400);
+        feed(w, sample);
+        QTest::qWait(20); // the pass that shows the news
+        QVERIFY2(w.Timer1->remainingTime() > 1000, qPrintable(QString::number(w.Timer1->remainingTime())));
+        QCOMPARE(w.LbCurrentTime->text(), QStringLiteral("10:12:09"));
+        // Without news the clocks go on ticking on their own.
+        now_ = now_.addSecs(1);
+        QTRY_COMPARE_WITH_TIMEOUT(w.LbCurrentTime->text(), QStringLiteral("10:12:10"), 2000);
+    }
+
     // The simulated charger on a pseudo-terminal fills both logs through the
     // real port.
     void simulatorFillsBothLogs()
