@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -35,7 +36,7 @@ QString typedText(QString text)
 
 // A log's bar changes with every line that comes, but its slider moves by
 // a pixel only every so many lines: repainted only when it does, and for
-// new lines at most once a second. Only what changed is drawn again, the
+// new lines about once a second, in the pass that draws them. Only what changed is drawn again, the
 // slider's two ends and its middle, not the whole bar: a styled bar's
 // tall fills cost more than the lines. What the user does with it shows
 // at once.
@@ -82,10 +83,29 @@ protected:
         QScrollBar::resizeEvent(e);
     }
 
+    // A repaint of the slider's ends and middle is drawn a part at a time,
+    // each clipped to a rectangle: a style fills the whole groove, and a
+    // fill clipped to several parts is spread over the length of the bar
+    // (and, beyond some rows, handed to paint threads), while one clipped
+    // to a rectangle is cut to it first.
     void paintEvent(QPaintEvent *e) override
     {
         painted_.start();
-        QScrollBar::paintEvent(e);
+        QPaintEngine *engine = nullptr;
+        {
+            QPainter probe(this);
+            engine = probe.paintEngine();
+        }
+        const QRegion whole = engine ? engine->systemClip() : QRegion();
+        if (whole.rectCount() <= 1) {
+            QScrollBar::paintEvent(e);
+            return;
+        }
+        for (const QRect &r : whole) {
+            engine->setSystemClip(QRegion(r));
+            QScrollBar::paintEvent(e);
+        }
+        engine->setSystemClip(whole);
     }
 
 private:
@@ -102,9 +122,13 @@ private:
         changed_ += ends == ends_ && shown_.isValid() ? sliderChanged(shown_, slider) : QRegion(rect());
         shown_ = slider;
         ends_ = ends;
-        if (news && painted_.isValid() && painted_.elapsed() < NewsRepaintMs) {
+        // News about a second after the bar was drawn (a charger's next
+        // sample, give or take the line's jitter) is drawn in the pass that
+        // draws the lines; news sooner than that waits for a later pass, and
+        // the timer draws the last of it only when no news came to do so.
+        if (news && painted_.isValid() && painted_.elapsed() < NewsRepaintMs * 3 / 4) {
             if (!later_.isActive())
-                later_.start(int(NewsRepaintMs - painted_.elapsed()));
+                later_.start(int(NewsRepaintMs * 3 / 2 - painted_.elapsed()));
             return;
         }
         repaintChanged();

@@ -47,8 +47,9 @@ QString differs(QWidget *w)
     return {};
 }
 
-// The bars wait up to a second to show what new lines did to them.
-constexpr int NewsSettleMs = 1300;
+// The bars wait up to a second and a half to show what the last new lines
+// did to them.
+constexpr int NewsSettleMs = 1800;
 
 } // namespace
 
@@ -85,6 +86,35 @@ private slots:
             QTest::qWait(30); // the user's own scrolling shows at once
             QCOMPARE(differs(bar), QString());
             QCOMPARE(differs(memo.viewport()), QString());
+        }
+    }
+
+    // A long slider moved a line at a time is drawn again only at its ends
+    // and its middle, each part on its own: every part is drawn, and the
+    // bar on screen is the bar drawn whole.
+    void longSliderStepByStep()
+    {
+        LogMemo memo;
+        memo.setFlushTimer(false);
+        memo.setFocusPolicy(Qt::NoFocus);
+        memo.resize(260, 300);
+        memo.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&memo));
+        QStringList lines;
+        for (int i = 0; i < 40; ++i)
+            lines << QStringLiteral("00:%1  ADC=%2").arg(i, 2, 10, QLatin1Char('0')).arg(500 + i);
+        memo.setLines(lines);
+        QScrollBar *bar = memo.verticalScrollBar();
+        QVERIFY(bar->maximum() > 5);
+        for (int to = 1; to <= bar->maximum(); ++to) {
+            bar->setValue(to);
+            QTest::qWait(20);
+            QCOMPARE(differs(bar), QString());
+        }
+        for (int to = bar->maximum() - 1; to >= 0; to -= 2) {
+            bar->setValue(to);
+            QTest::qWait(20);
+            QCOMPARE(differs(bar), QString());
         }
     }
 
