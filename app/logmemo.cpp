@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -81,6 +83,21 @@ protected:
         shown_ = {}; // the slider is drawn anew at the new size
         ends_ = -1;
         QScrollBar::resizeEvent(e);
+        weighCover();
+    }
+
+    void showEvent(QShowEvent *e) override
+    {
+        QScrollBar::showEvent(e);
+        weighCover();
+    }
+
+    void changeEvent(QEvent *e) override
+    {
+        QScrollBar::changeEvent(e);
+        if (e->type() == QEvent::StyleChange || e->type() == QEvent::PaletteChange
+            || e->type() == QEvent::EnabledChange)
+            weighCover();
     }
 
     // A repaint of the slider's ends and middle is drawn a part at a time,
@@ -90,6 +107,10 @@ protected:
     // to a rectangle is cut to it first.
     void paintEvent(QPaintEvent *e) override
     {
+        if (weighing_) {
+            QScrollBar::paintEvent(e);
+            return;
+        }
         painted_.start();
         QPaintEngine *engine = nullptr;
         {
@@ -109,6 +130,31 @@ protected:
     }
 
 private:
+    // A bar whose style covers every pixel of it is drawn without what lies
+    // behind it: its repaints then draw the bar alone, not the window, the
+    // page, the panel and the log's frame under it first. Whether it does is
+    // seen by drawing it on nothing, at each size and look it takes.
+    void weighCover()
+    {
+        if (weighing_)
+            return;
+        setAttribute(Qt::WA_OpaquePaintEvent, false);
+        if (!isVisible() || size().isEmpty()
+            || style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, this))
+            return;
+        QImage drawn(size(), QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::transparent);
+        weighing_ = true;
+        render(&drawn, QPoint(), QRegion(), RenderFlags());
+        weighing_ = false;
+        for (int y = 0; y < drawn.height(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(drawn.constScanLine(y));
+            if (std::any_of(line, line + drawn.width(), [](QRgb px) { return qAlpha(px) != 255; }))
+                return;
+        }
+        setAttribute(Qt::WA_OpaquePaintEvent, true);
+    }
+
     void settle(bool news)
     {
         unsettled_ = false;
@@ -165,7 +211,7 @@ private:
 
     QRect shown_;
     int ends_ = -1;
-    bool news_ = false, unsettled_ = false;
+    bool news_ = false, unsettled_ = false, weighing_ = false;
     QRegion changed_;
     QElapsedTimer painted_;
     QTimer later_;
