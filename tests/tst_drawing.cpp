@@ -47,6 +47,24 @@ QString differs(QWidget *w)
     return {};
 }
 
+// Counts one kind of event a widget receives.
+class EventCount : public QObject
+{
+public:
+    EventCount(QWidget *w, QEvent::Type type) : type_(type) { w->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        count += e->type() == type_;
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+};
+
 // The bars wait up to a second and a half to show what the last new lines
 // did to them.
 constexpr int NewsSettleMs = 1800;
@@ -108,17 +126,8 @@ private slots:
         QVERIFY(bar->maximum() > 5);
         // A bar that covers itself (as the default style's does) is drawn
         // alone: the log's frame behind it is not drawn again.
-        struct Paints : QObject
-        {
-            int count = 0;
-            bool eventFilter(QObject *, QEvent *e) override
-            {
-                count += e->type() == QEvent::Paint;
-                return false;
-            }
-        } framePaints;
         QTest::qWait(50);
-        memo.installEventFilter(&framePaints);
+        EventCount framePaints(&memo, QEvent::Paint);
         for (int to = 1; to <= bar->maximum(); ++to) {
             bar->setValue(to);
             QTest::qWait(20);
@@ -148,16 +157,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::qWait(50);
-        struct Passes : QObject
-        {
-            int count = 0;
-            bool eventFilter(QObject *, QEvent *e) override
-            {
-                count += e->type() == QEvent::UpdateRequest;
-                return false;
-            }
-        } passes;
-        window.installEventFilter(&passes);
+        EventCount passes(&window, QEvent::UpdateRequest);
         ScreenPacer pacer(333, [&] { news->setText(QStringLiteral("00:00:01 ADC=500")); });
         for (int second = 1; second <= 2; ++second) {
             counter->setText(QStringLiteral("Прин. %1").arg(5 * second));
