@@ -5,12 +5,47 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <algorithm>
 #include <cmath>
 
 #include <sqlite3.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
+
+// A piece of a charge's lines, compressed as qCompress() does it (its size,
+// four bytes big-endian, then a zlib stream), so that qUncompress() reads
+// it. zlib's default state is some 260 KB, cleared at every start and given
+// back at the end; a piece of a few lines written every few seconds needs
+// a window no larger than itself, and then takes a few kilobytes.
+QByteArray compressPiece(const QByteArray &data)
+{
+    const uLong size = uLong(data.size());
+    if (size == 0)
+        return qCompress(data);
+    int windowBits = 9; // zlib's smallest
+    while (windowBits < 15 && (uLong(1) << windowBits) < size + 262) // 262: its look-ahead
+        ++windowBits;
+    z_stream z {};
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, windowBits, std::max(1, windowBits - 7),
+                     Z_DEFAULT_STRATEGY) != Z_OK)
+        return qCompress(data);
+    QByteArray out(4 + qsizetype(deflateBound(&z, size)), Qt::Uninitialized);
+    for (int i = 0; i < 4; ++i)
+        out[i] = char(size >> (24 - 8 * i));
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    z.avail_in = uInt(size);
+    z.next_out = reinterpret_cast<Bytef *>(out.data() + 4);
+    z.avail_out = uInt(out.size() - 4);
+    const int done = deflate(&z, Z_FINISH);
+    const uLong written = z.total_out;
+    deflateEnd(&z);
+    if (done != Z_STREAM_END)
+        return qCompress(data);
+    out.truncate(4 + qsizetype(written));
+    return out;
+}
 
 // A prepared statement that finalizes itself.
 class Statement
@@ -440,7 +475,7 @@ bool HistoryStore::appendLines(qint64 id, const QStringList &lines)
     Statement s(kept("INSERT INTO charge_lines (charge_id, piece, data) VALUES (?1, "
                      "(SELECT COALESCE(MAX(piece), -1) + 1 FROM charge_lines WHERE charge_id = ?1), ?2)"));
     s.bind(1, id);
-    s.bind(2, qCompress(lines.join(QLatin1Char('\n')).toUtf8()));
+    s.bind(2, compressPiece(lines.join(QLatin1Char('\n')).toUtf8()));
     return s.step() == SQLITE_DONE || fail(s.code(), "запись");
 }
 

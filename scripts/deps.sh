@@ -1,6 +1,6 @@
 # Sourced by scripts/test and scripts/run: makes sure the Debian packages the
 # build needs are present, installing them when we are root.
-OSTREL_PACKAGES="cmake g++ make ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core libwmf-bin fonts-urw-base35 gettext dbus qt6-svg-dev dpkg-dev appstream desktop-file-utils clang qt6-translations-l10n lintian libsqlite3-dev"
+OSTREL_PACKAGES="cmake g++ make ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core libwmf-bin fonts-urw-base35 gettext dbus qt6-svg-dev dpkg-dev appstream desktop-file-utils clang qt6-translations-l10n lintian libsqlite3-dev zlib1g-dev"
 
 ostrel_missing_packages() {
   local missing="" p

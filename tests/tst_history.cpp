@@ -155,6 +155,31 @@ private slots:
         QCOMPARE(s.meta(QStringLiteral("label.B")), QString());
     }
 
+    // A charge's lines come back as they were kept, in pieces of any size:
+    // a few lines every few seconds, or a flood's thousands at once.
+    void piecesOfEverySizeReadBack()
+    {
+        HistoryStore s;
+        QVERIFY2(s.open(db("pieces.db")), qPrintable(s.error()));
+        HistoryEntry a = sampleEntry('A', QStringLiteral("AA-1"), 1'700'000'000'000);
+        QVERIFY(s.keep(a, processOwner()) > 0);
+        QStringList kept;
+        int n = 0;
+        for (int count : {1, 1, 4, 6, 20, 45, 100, 1000, 9000}) {
+            QStringList piece;
+            for (int i = 0; i < count; ++i, ++n)
+                piece << QStringLiteral("%1:%2:%3    ADC=%4    U=1,%5    T=2%6,5; Ток")
+                             .arg(n / 3600).arg(n / 60 % 60, 2, 10, QLatin1Char('0'))
+                             .arg(n % 60, 2, 10, QLatin1Char('0')).arg(4000 + (n * 7919) % 997)
+                             .arg((n * 31) % 10000, 4, 10, QLatin1Char('0')).arg(n % 10);
+            if (count == 1 && kept.isEmpty())
+                piece = QStringList{QString()}; // an empty line alone
+            QVERIFY(s.appendLines(a.id, piece));
+            kept += piece;
+        }
+        QCOMPARE(s.lines(a.id), kept);
+    }
+
     void damagedFileIsMovedAside_data()
     {
         QTest::addColumn<QByteArray>("content");
