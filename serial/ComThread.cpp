@@ -3,6 +3,7 @@
 #include "serial/ComDevice.h"
 
 #include <cerrno>
+#include <chrono>
 #include <poll.h>
 
 namespace {
@@ -17,6 +18,10 @@ constexpr int kTickMs = 25;
 // waits. Thirty milliseconds are far inside the link's own timeouts (a
 // reply is awaited 500 ms, a frame 1000 ms) and the kernel's buffer.
 constexpr int kPaceMs = 30;
+// Bytes after a quiet spell this long (a charger's sample a second, in one
+// burst) are a stream's first, or a stream of their own: the thread waits
+// for the next bytes at once, rather than waking once more to pause.
+constexpr auto kQuietSpell = std::chrono::milliseconds(100);
 
 // The order in which one delivered set is handled (and, for smWindowSync,
 // the order of the single-event deliveries).
@@ -168,6 +173,7 @@ void TComThread::loop(bool *lost)
     const bool watchLines = events_.contains(evCTS) || events_.contains(evDSR)
         || events_.contains(evRLSD) || events_.contains(evRing);
     const bool watchErrors = events_.contains(evError) || events_.contains(evBreak);
+    std::chrono::steady_clock::time_point lastRx; // the last delivery of received bytes
     for (;;) {
         const bool full = device_->queueFull();
         pollfd fds[2] = {{device_->wakeFd(), POLLIN, 0},
@@ -227,9 +233,14 @@ void TComThread::loop(bool *lost)
             return;
         }
         if (wanted.contains(evRxChar)) {
-            // A stop ends the pause at once; the next turn sees it.
-            pollfd stop = {device_->wakeFd(), POLLIN, 0};
-            ::poll(&stop, 1, kPaceMs);
+            const auto now = std::chrono::steady_clock::now();
+            const bool streaming = now - lastRx < kQuietSpell;
+            lastRx = now;
+            if (streaming) {
+                // A stop ends the pause at once; the next turn sees it.
+                pollfd stop = {device_->wakeFd(), POLLIN, 0};
+                ::poll(&stop, 1, kPaceMs);
+            }
         }
     }
 }
