@@ -172,6 +172,8 @@ void TfmMain::buildStatisticsPage()
         // text repaints the label and does not lay the window out again.
         l->setFixedSize(110, l->sizeHint().height());
     }
+    for (TLabel *l : {lbRecv, LbCurrentTime, LbTimeA})
+        l->setKeepsBackground(true);
 
     SpeedButton1 = make<QToolButton>(TabStatis, "SpeedButton1");
     SpeedButton1->setText(QStringLiteral("..."));

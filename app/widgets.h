@@ -3,7 +3,9 @@
 #include "app/logmemo.h"
 #include "platform/named.h"
 
+#include <QImage>
 #include <QLabel>
+#include <QPointer>
 #include <QLineEdit>
 #include <QSpinBox>
 
@@ -16,6 +18,15 @@ class TLabel : public QLabel
 public:
     using QLabel::QLabel;
 
+    // A label whose text changes every second or so over a background that
+    // does not (a clock, a counter) keeps the pixels drawn under it, as the
+    // window holds them, and draws each new text over those alone: not the
+    // group box, the page, the tab widget and the window beneath it again.
+    // Whatever may change that background (a resize or move, a new palette,
+    // style or font, the window (de)activated, a page shown again) makes it
+    // take them afresh from the next drawing of what is beneath.
+    void setKeepsBackground(bool keep);
+
 signals:
     void clicked();
     void doubleClicked();
@@ -24,9 +35,20 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void forgetBackground();
+    void watchAncestors();
+
     bool pressed_ = false;
+    bool keepsBackground_ = false;
+    QImage background_; // device pixels, as the window's backing store holds them
+    QList<QPointer<QWidget>> watched_;
 };
 
 // An edit field with its spin button: the position is the parameter's value

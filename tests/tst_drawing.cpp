@@ -3,14 +3,20 @@
 // whole shows, and bars that come and go still do.
 
 #include "app/logmemo.h"
+#include "app/widgets.h"
 #include "platform/screenpacer.h"
 
 #include <QApplication>
+#include <QGroupBox>
+#include <QTabWidget>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -168,6 +174,80 @@ private slots:
             news->setText(QStringLiteral("-"));
             QTest::qWait(50);
             passes.count = second;
+        }
+    }
+
+    // A ticking label draws its new texts over the background it kept, and
+    // whatever changes that background (a palette, a size, the page shown
+    // again, the box disabled) has it take the new one: the window on
+    // screen is always the window of a twin whose label keeps nothing.
+    void tickingLabelKeepsItsBackground()
+    {
+        struct Form
+        {
+            QTabWidget tabs;
+            QGroupBox *box = new QGroupBox(QStringLiteral("Инфо"));
+            TLabel *clock = new TLabel(QStringLiteral("Время"));
+            explicit Form(bool keep)
+            {
+                auto *page = new QWidget;
+                auto *layout = new QVBoxLayout(page);
+                layout->addWidget(box);
+                auto *inBox = new QVBoxLayout(box);
+                clock->setFixedSize(110, 18);
+                inBox->addWidget(clock);
+                inBox->addWidget(new QLabel(QStringLiteral("Послано")));
+                tabs.addTab(page, QStringLiteral("Статистика"));
+                tabs.addTab(new QWidget, QStringLiteral("Графики"));
+                clock->setKeepsBackground(keep);
+                tabs.resize(300, 200);
+                tabs.show();
+            }
+        } kept(true), twin(false);
+        twin.tabs.move(kept.tabs.x() + 400, kept.tabs.y()); // apart, each wholly on screen
+        QVERIFY(QTest::qWaitForWindowExposed(&kept.tabs));
+        QVERIFY(QTest::qWaitForWindowExposed(&twin.tabs));
+        int tick = 0;
+        const auto sameAsTwin = [&]() -> QString {
+            const QString text = QStringLiteral("03:15:%1").arg(tick++ % 60, 2, 10, QLatin1Char('0'));
+            kept.clock->setText(text);
+            twin.clock->setText(text);
+            QTest::qWait(40);
+            const QImage shown = onScreen(&kept.tabs), whole = drawnWhole(&twin.tabs);
+            if (shown != whole)
+                return QStringLiteral("the window on screen is not its twin's after %1").arg(text);
+            return {};
+        };
+        QCOMPARE(sameAsTwin(), QString());
+        EventCount boxPaints(kept.box, QEvent::Paint);
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(sameAsTwin(), QString());
+        QCOMPARE(boxPaints.count, 0); // new texts alone: the box beneath is not drawn again
+        const std::vector<std::function<void(Form &)>> changes = {
+            [](Form &f) {
+                QWidget *page = f.tabs.widget(0);
+                page->setAutoFillBackground(true);
+                QPalette p = page->palette();
+                p.setColor(QPalette::Window, QColor(200, 220, 240));
+                page->setPalette(p);
+            },
+            [](Form &f) {
+                QPalette p = f.tabs.palette();
+                p.setColor(QPalette::Window, QColor(240, 200, 200));
+                f.tabs.setPalette(p);
+            },
+            [](Form &f) { f.tabs.resize(340, 230); },
+            [](Form &f) { f.tabs.setCurrentIndex(1); },
+            [](Form &f) { f.tabs.setCurrentIndex(0); },
+            [](Form &f) { f.box->setEnabled(false); },
+            [](Form &f) { f.box->setTitle(QStringLiteral("Информация о заряде")); },
+        };
+        for (const auto &change : changes) {
+            change(kept);
+            change(twin);
+            QTest::qWait(40);
+            QCOMPARE(sameAsTwin(), QString());
+            QCOMPARE(sameAsTwin(), QString());
         }
     }
 
