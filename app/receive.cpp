@@ -11,6 +11,7 @@
 #include "charts/journal.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/journalfile.h"
 #include "platform/localeformat.h"
 #include "link/statistika.h"
 #include "app/widgets.h"
@@ -18,6 +19,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -29,6 +31,13 @@
 void TfmMain::ComPort1RxChar(QObject *, int Count)
 {
     TimerResetReceiver->stop();
+    // The lines and points of one delivery go to the disk in one write.
+    if (journal_)
+        journal_->hold();
+    const auto release = qScopeGuard([this] {
+        if (journal_)
+            journal_->release();
+    });
     receiver.receive(Count, [this](quint8 *buffer, int most) { return ComPort1->Read(buffer, most); });
     TimerResetReceiver->start(1000);
 }

@@ -330,6 +330,42 @@ private slots:
         QVERIFY(none.error().contains(file.fileName()));
     }
 
+    // What is appended under a hold (one delivery's lines and points) waits
+    // for the last release and then goes to the disk in one write, without a
+    // flush; a flush or a close writes what is held at once.
+    void heldAppendsAreOneWrite()
+    {
+        QTemporaryDir state;
+        JournalFile j;
+        QVERIFY(j.create(state.path()));
+        j.hold();
+        j.append("a\n");
+        j.hold();
+        j.append("b\n");
+        j.release();
+        j.append("c\n");
+        // Longer than a batch would wait: nothing may have been written.
+        QTest::qWait(2 * JournalFile::SyncIntervalMs);
+        QCOMPARE(readFile(j.path()), QByteArray());
+        QCOMPARE(j.writes(), quint64(0));
+        j.release();
+        QTRY_COMPARE(readFile(j.path()), QByteArray("a\nb\nc\n"));
+        QTRY_COMPARE(j.writes(), quint64(1));
+
+        j.release(); // none held: nothing happens
+        j.append("d\n");
+        QTRY_COMPARE(readFile(j.path()), QByteArray("a\nb\nc\nd\n"));
+        QTRY_COMPARE(j.writes(), quint64(2));
+
+        j.hold();
+        j.append("e\n");
+        j.flush();
+        QCOMPARE(readFile(j.path()), QByteArray("a\nb\nc\nd\ne\n"));
+        j.append("torn");
+        j.close();
+        QCOMPARE(readFile(j.path()), QByteArray("a\nb\nc\nd\ne\ntorn"));
+    }
+
     // Lines and points as the link made them, a cleared and rebuilt chart,
     // the link log and the charge start: after a crash, all come back.
     void restoredAsTheyWere()
