@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
+#include <utility>
 
 namespace {
 
@@ -104,21 +105,25 @@ void TComThread::serveHandOver()
     }
 }
 
+void TComThread::awaitHandedOver()
+{
+    std::unique_lock lock(mutex_);
+    cv_.wait(lock, [this] { return jobDone_; });
+    if (jobError_)
+        std::rethrow_exception(std::exchange(jobError_, nullptr));
+}
+
 void TComThread::handOver(std::function<void()> job)
 {
+    awaitHandedOver();
     {
         std::lock_guard lock(mutex_);
         job_ = std::move(job);
         jobDone_ = false;
-        jobError_ = nullptr;
     }
     cv_.notify_all(); // a stop() in progress serves it
     QMetaObject::invokeMethod(port_, [port = port_] { port->serveDeliveries(); },
                               Qt::QueuedConnection);
-    std::unique_lock lock(mutex_);
-    cv_.wait(lock, [this] { return jobDone_; });
-    if (jobError_)
-        std::rethrow_exception(jobError_);
 }
 
 void TComThread::deliver(TComEvents events)
@@ -147,6 +152,8 @@ void TComThread::body()
     bool lost = false;
     try {
         loop(&lost);
+        // What was handed over last is read before the queue is cleared.
+        awaitHandedOver();
         device_->purge(false, true);
         if (lost) {
             // The device is gone (adapter pulled, other end closed). Close the
@@ -175,7 +182,12 @@ void TComThread::loop(bool *lost)
     const bool watchErrors = events_.contains(evError) || events_.contains(evBreak);
     std::chrono::steady_clock::time_point lastRx; // the last delivery of received bytes
     for (;;) {
-        const bool full = device_->queueFull();
+        // A full queue may only wait for the delivery still to be run.
+        bool full = device_->queueFull();
+        if (full) {
+            awaitHandedOver();
+            full = device_->queueFull();
+        }
         pollfd fds[2] = {{device_->wakeFd(), POLLIN, 0},
                          {device_->fd(), static_cast<short>(full ? 0 : POLLIN), 0}};
         const bool tick = full || device_->txPending()
@@ -193,6 +205,8 @@ void TComThread::loop(bool *lost)
         }
         if (fds[0].revents)
             device_->drainWake();
+        // What follows sees the queue as the last delivery left it.
+        awaitHandedOver();
 
         TComEvents found;
         const ComDevice::Fill fill = device_->fill();

@@ -1,7 +1,11 @@
 #pragma once
 
 // The event thread of an open port: it waits for line events of the device
-// and hands each set of events to the GUI thread.
+// and hands each set of events to the GUI thread. A hand-over does not wait
+// for the GUI thread to run it: the thread goes back to its wait at once, and
+// only the next hand-over (or the thread's end) waits until the last one has
+// run. Deliveries stay one at a time and in order, and a line with one burst
+// a second costs the thread one wake-up a burst, not two.
 
 #include "serial/CPort.h"
 
@@ -40,6 +44,9 @@ private:
     void loop(bool *lost);
     void deliver(TComEvents events);
     void handOver(std::function<void()> job);
+    // Waits until the delivery handed over last has run; an error it raised
+    // ends the thread from here.
+    void awaitHandedOver();
 
     TCustomComPort *port_;
     std::shared_ptr<ComDevice> device_;
@@ -53,7 +60,7 @@ private:
     bool stopRequested_ = false;
     bool ended_ = false;
     std::function<void()> job_;
-    bool jobDone_ = false;
+    bool jobDone_ = true; // no delivery is waiting to be run
     std::exception_ptr jobError_;
     int serving_ = 0;       // GUI thread: depth of deliveries being run
     bool joinPending_ = false;
