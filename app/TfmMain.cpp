@@ -74,10 +74,11 @@ TfmMain::TfmMain(QWidget *parent) : QMainWindow(parent)
     reconnectTimer->setInterval(500);
     screenPace_ = new ScreenPacer(ScreenPaceMs, [this] { showNews(); }, this);
     journalTimer = make<QTimer>(this, "journalTimer");
-    // The link log and the charge's start are taken into the journal once a
-    // second (lines and points go in as they come): a program logging
-    // overnight wakes for its data, not for a poll four times a second.
-    journalTimer->setInterval(1000);
+    // The link log and the charge's start are taken into the journal with
+    // each delivery (lines and points go in as they come), and by this timer
+    // when none has come for a while: a charger's sample a second wakes the
+    // program once a second, not again for a look of the journal's own.
+    journalTimer->setInterval(JournalLookMs);
     handEditTimer = make<QTimer>(this, "handEditTimer");
     handEditTimer->setSingleShot(true);
     handEditTimer->setInterval(1000);

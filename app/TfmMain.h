@@ -475,6 +475,11 @@ private:
     // (a charger's sample a second) shows at once.
     static constexpr int ScreenPaceMs = 333;
     static constexpr int ClockTickMs = 1000; // Timer1
+    // The journal's own look at the link log and the charge start, when no
+    // delivery has brought one: longer than a charger's second by more than
+    // a timer's slack (a twentieth), so that samples a second apart keep
+    // putting it off.
+    static constexpr int JournalLookMs = 1500;
     // The clocks last ticked on their own timer, not with news: the next
     // news moves their tick to come with it.
     bool clockTickedAlone_ = false;

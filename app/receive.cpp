@@ -40,6 +40,10 @@ void TfmMain::ComPort1RxChar(QObject *, int Count)
     });
     receiver.receive(Count, [this](quint8 *buffer, int most) { return ComPort1->Read(buffer, most); });
     TimerResetReceiver->start(1000);
+    if (journal_) {
+        journalTimerTimer();
+        journalTimer->start();
+    }
 }
 
 void TfmMain::TimerResetReceiverTimer()

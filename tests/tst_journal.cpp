@@ -15,6 +15,7 @@
 #include "platform/programfolder.h"
 #include "serial/CPort.h"
 #include "tests/support/faultywrites.h"
+#include "tests/support/pty.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testlocale.h"
 #include "tests/support/windowtest.h"
@@ -364,6 +365,39 @@ private slots:
         j.append("torn");
         j.close();
         QCOMPARE(readFile(j.path()), QByteArray("a\nb\nc\nd\ne\ntorn"));
+    }
+
+    // What one delivery brings (both lines, their points, the link log and a
+    // new charge start) goes to the disk in one write, with no look of the
+    // journal's own.
+    void aDeliveryIsOneWrite()
+    {
+        QTemporaryDir state;
+        Pty line;
+        TfmMain w;
+        w.receiver.LogEnabled = true;
+        w.startJournal(state.path());
+        w.ComPort1->setPort(line.slavePath());
+        w.journalTimerTimer();
+        w.journalFile()->flush();
+        const quint64 before = w.journalFile()->writes();
+        // After a quiet spell, news would be written at once.
+        QTest::qWait(2 * JournalFile::SyncIntervalMs);
+        w.btnStart->click();
+        line.write(packet(0, 520, 250) + packet(1, 600, 300));
+        QTRY_COMPARE(w.journalFile()->writes(), before + 1);
+        w.journalFile()->flush();
+        QCOMPARE(w.journalFile()->writes(), before + 1);
+        const JournalContent c = replayJournal(readFile(w.journalFile()->path()));
+        QCOMPARE(c.a, w.Memo1->lines());
+        QCOMPARE(c.b, w.Memo2->lines());
+        QCOMPARE(c.a.size(), 1);
+        QCOMPARE(c.b.size(), 1);
+        QCOMPARE(c.curves[0].size(), size_t(1));
+        QVERIFY(c.linkLog.contains(QStringLiteral(" Nbytes (10) ")));
+        QVERIFY(c.hasChargeStart);
+        QCOMPARE(c.startShown, w.Label25->text());
+        w.btnStart->click();
     }
 
     // Lines and points as the link made them, a cleared and rebuilt chart,
