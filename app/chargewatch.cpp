@@ -90,7 +90,7 @@ void TfmMain::logged(const LogEvent &e, const QStringList &lines)
     // fill the history with charges of random bytes: none are kept while
     // it lasts.
     if (!receiver.lineNoisy())
-        history_.take(e, lines, Clock::now());
+        history_.take(e, lines, Clock::instant());
     const int ch = int(e.channel);
     if (!summariesStale_[size_t(ch)])
         summaries_[size_t(ch)].take(e);

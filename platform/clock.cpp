@@ -33,6 +33,11 @@ QDateTime Clock::now()
     return source() ? source()() : QDateTime::currentDateTime();
 }
 
+QDateTime Clock::instant()
+{
+    return source() ? source()().toUTC() : QDateTime::currentDateTimeUtc();
+}
+
 double Clock::timeOfDay()
 {
     if (source())

@@ -11,6 +11,10 @@ namespace Clock {
 using Source = std::function<QDateTime()>;
 
 QDateTime now();
+// The same moment in UTC, for what is stored and compared rather than shown:
+// it needs no look at the time zone, which a local time takes at every
+// conversion (the history takes one with every log line).
+QDateTime instant();
 
 // Time of day as a fraction of a day (0 at midnight, 0.5 at noon), the form
 // in which the charge clock keeps its origin.
