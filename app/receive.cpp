@@ -19,7 +19,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -31,13 +30,6 @@
 void TfmMain::ComPort1RxChar(QObject *, int Count)
 {
     TimerResetReceiver->stop();
-    // The lines and points of one delivery go to the disk in one write.
-    if (journal_)
-        journal_->hold();
-    const auto release = qScopeGuard([this] {
-        if (journal_)
-            journal_->release();
-    });
     receiver.receive(Count, [this](quint8 *buffer, int most) { return ComPort1->Read(buffer, most); });
     TimerResetReceiver->start(1000);
     if (journal_) {

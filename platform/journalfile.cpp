@@ -207,22 +207,10 @@ void JournalFile::start(int fd, const QString &path)
 void JournalFile::append(const QByteArray &bytes)
 {
     std::lock_guard lock(mutex_);
+    const bool idle = pending_.isEmpty() && !truncate_;
     pending_ += bytes;
     ++queued_;
-    if (asleep_ && held_ == 0)
-        wake_.notify_one();
-}
-
-void JournalFile::hold()
-{
-    std::lock_guard lock(mutex_);
-    ++held_;
-}
-
-void JournalFile::release()
-{
-    std::lock_guard lock(mutex_);
-    if (held_ > 0 && --held_ == 0 && asleep_ && !pending_.isEmpty())
+    if (idle)
         wake_.notify_one();
 }
 
@@ -282,23 +270,15 @@ QString JournalFile::error() const
 
 void JournalFile::run()
 {
-    using Clock = std::chrono::steady_clock;
     std::unique_lock lock(mutex_);
     for (;;) {
         // Asleep while there is nothing to write (a quiet line costs no
-        // wake-ups). News within SyncIntervalMs of the last write waits for
-        // the rest of it, so that what comes in that time goes in the same
-        // write, unless a flush or the end asks for it now; news after a
-        // quiet spell (a charger's sample a second) is written at once, with
-        // no second wake-up.
-        asleep_ = true;
-        wake_.wait(lock, [this] {
-            return stop_ || flushNow_ || truncate_ || (!pending_.isEmpty() && held_ == 0);
-        });
-        asleep_ = false;
-        const Clock::time_point due = lastWrite_ + std::chrono::milliseconds(SyncIntervalMs);
-        if (!stop_ && !flushNow_ && Clock::now() < due)
-            wake_.wait_until(lock, due, [this] { return stop_ || flushNow_; });
+        // wake-ups); then up to SyncIntervalMs more, so that what comes in
+        // that time goes in the same write, unless a flush or the end asks
+        // for it now.
+        wake_.wait(lock, [this] { return stop_ || flushNow_ || !pending_.isEmpty() || truncate_; });
+        if (!stop_ && !flushNow_)
+            wake_.wait_for(lock, std::chrono::milliseconds(SyncIntervalMs), [this] { return stop_ || flushNow_; });
         flushNow_ = false;
         const quint64 upTo = queued_;
         if (!pending_.isEmpty() || truncate_) {
@@ -310,7 +290,6 @@ void JournalFile::run()
             ok = ok && writeAll(fd_, bytes.constData(), bytes.size()) && ::fdatasync(fd_) == 0;
             const int err = errno;
             lock.lock();
-            lastWrite_ = Clock::now();
             ++writes_;
             if (!ok && error_.isEmpty())
                 error_ = QStringLiteral("%1: %2").arg(path_, errnoText(err));

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -39,8 +38,8 @@ private:
 
 // The program's own journal: an append-only file in the user's state folder,
 // locked for as long as the program runs. Appends only queue the bytes; a
-// thread of its own writes them and syncs them to the disk, at most once in
-// SyncIntervalMs, so the receive path never waits for the disk.
+// thread of its own writes them in batches and syncs them to the disk a few
+// times a second, so the receive path never waits for the disk.
 class JournalFile
 {
 public:
@@ -64,12 +63,6 @@ public:
     const QString &path() const { return path_; }
 
     void append(const QByteArray &bytes);
-    // While held, appends do not wake the writer: what one delivery brings
-    // (lines, points) goes to the disk in one write, not two. Holds nest; a
-    // release without a hold does nothing. Flush, restart and close write
-    // regardless.
-    void hold();
-    void release();
     // Starts the file again from these bytes (what was queued before is dropped).
     void restart(const QByteArray &bytes);
     // Returns once everything queued is on the disk.
@@ -82,8 +75,7 @@ public:
     // The first write failure's reason, empty while all went well.
     QString error() const;
 
-    // The shortest interval between syncs to the disk: news after a quiet
-    // spell goes in at once, a stream's in batches this far apart.
+    // The interval between syncs to the disk.
     static constexpr int SyncIntervalMs = 250;
     // Writes (each with its sync) so far.
     quint64 writes() const;
@@ -105,8 +97,5 @@ private:
     quint64 queued_ = 0;  // appends and restarts so far
     quint64 done_ = 0;    // of those, how many are on the disk
     quint64 writes_ = 0;
-    int held_ = 0;
-    bool asleep_ = false; // the writer waits for news
-    std::chrono::steady_clock::time_point lastWrite_;
     QString error_;
 };

@@ -331,42 +331,6 @@ private slots:
         QVERIFY(none.error().contains(file.fileName()));
     }
 
-    // What is appended under a hold (one delivery's lines and points) waits
-    // for the last release and then goes to the disk in one write, without a
-    // flush; a flush or a close writes what is held at once.
-    void heldAppendsAreOneWrite()
-    {
-        QTemporaryDir state;
-        JournalFile j;
-        QVERIFY(j.create(state.path()));
-        j.hold();
-        j.append("a\n");
-        j.hold();
-        j.append("b\n");
-        j.release();
-        j.append("c\n");
-        // Longer than a batch would wait: nothing may have been written.
-        QTest::qWait(2 * JournalFile::SyncIntervalMs);
-        QCOMPARE(readFile(j.path()), QByteArray());
-        QCOMPARE(j.writes(), quint64(0));
-        j.release();
-        QTRY_COMPARE(readFile(j.path()), QByteArray("a\nb\nc\n"));
-        QTRY_COMPARE(j.writes(), quint64(1));
-
-        j.release(); // none held: nothing happens
-        j.append("d\n");
-        QTRY_COMPARE(readFile(j.path()), QByteArray("a\nb\nc\nd\n"));
-        QTRY_COMPARE(j.writes(), quint64(2));
-
-        j.hold();
-        j.append("e\n");
-        j.flush();
-        QCOMPARE(readFile(j.path()), QByteArray("a\nb\nc\nd\ne\n"));
-        j.append("torn");
-        j.close();
-        QCOMPARE(readFile(j.path()), QByteArray("a\nb\nc\nd\ne\ntorn"));
-    }
-
     // What one delivery brings (both lines, their points, the link log and a
     // new charge start) goes to the disk in one write, with no look of the
     // journal's own.
@@ -381,8 +345,6 @@ private slots:
         w.journalTimerTimer();
         w.journalFile()->flush();
         const quint64 before = w.journalFile()->writes();
-        // After a quiet spell, news would be written at once.
-        QTest::qWait(2 * JournalFile::SyncIntervalMs);
         w.btnStart->click();
         line.write(packet(0, 520, 250) + packet(1, 600, 300));
         QTRY_COMPARE(w.journalFile()->writes(), before + 1);
