@@ -6,15 +6,10 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QFontMetricsF>
-#include <QImage>
-#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionSlider>
 
 #include <algorithm>
 #include <cmath>
